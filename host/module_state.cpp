@@ -1,0 +1,3 @@
+#include "host/module_state.h"
+
+ModuleState module_state;
