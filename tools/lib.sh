@@ -2,6 +2,8 @@
 # Source it; it sets `repo`.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# Where the builds and the Wine prefix go; a second working copy of the tools may set its own.
+build_root=${BRIGHTFADE_BUILD:-$repo/build}
 
 # Debian packages the builds and tests need.
 required_packages=(
@@ -29,18 +31,18 @@ install_missing_packages() {
 jobs=$(nproc 2>/dev/null || echo 2)
 
 build_windows() {
-    cmake -S "$repo" -B "$repo/build/win64" -DCMAKE_BUILD_TYPE=Release \
+    cmake -S "$repo" -B "$build_root/win64" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" >/dev/null
-    cmake --build "$repo/build/win64" -j "$jobs" "$@"
+    cmake --build "$build_root/win64" -j "$jobs" "$@"
 }
 
 build_native() {
-    cmake -S "$repo" -B "$repo/build/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null
-    cmake --build "$repo/build/native" -j "$jobs"
+    cmake -S "$repo" -B "$build_root/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    cmake --build "$build_root/native" -j "$jobs"
 }
 
 # --- Wine -----------------------------------------------------------------------------------
-export WINEPREFIX="$repo/build/wineprefix"
+export WINEPREFIX="$build_root/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
