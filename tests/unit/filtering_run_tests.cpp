@@ -1,0 +1,337 @@
+// The filtering run against the test host: bands, host calls in order, refusals, bad
+// parameters, errors, cancellation, and what happens with hosts that pad rows, pass null
+// pointers or hostile rectangles.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/host_codes.h"
+#include "host/plugin_main.h"
+#include "tests/unit/fake_filter_host.h"
+#include "tests/unit/test_seams.h"
+
+namespace {
+
+std::string str(const VRect& r) {
+    return std::to_string(r.top) + "," + std::to_string(r.left) + "," + std::to_string(r.bottom) +
+           "," + std::to_string(r.right);
+}
+
+std::vector<std::string> strs(const std::vector<VRect>& rects) {
+    std::vector<std::string> out;
+    for (const auto& r : rects)
+        out.push_back(str(r));
+    return out;
+}
+
+// Fills every pixel of an 8-bit RGBA image with white, opaque.
+void fill_white(FakeFilterHost& host) {
+    std::fill(host.image.begin(), host.image.end(), 255);
+}
+
+class FilteringRun : public ::testing::Test {
+  protected:
+    void SetUp() override { shown_message_boxes.clear(); }
+};
+
+} // namespace
+
+TEST_F(FilteringRun, TwentyRowsGoInThreeBandsWithProgressAndResult) {
+    FakeFilterHost host(5, 20);
+    fill_white(host);
+    host.call(filterSelectorParameters);
+    host.call(filterSelectorPrepare);
+    host.call(filterSelectorStart);
+
+    EXPECT_EQ(strs(host.requested), (std::vector<std::string>{"0,0,8,5", "8,0,16,5", "16,0,20,5"}));
+    EXPECT_EQ(strs(host.requested_in), strs(host.requested));
+    EXPECT_EQ(host.requested_planes, (std::vector<int>{3, 3, 3}));
+    EXPECT_EQ(host.log, (std::vector<std::string>{"advance", "progress 1/3", "abort", "advance",
+                                                  "progress 2/3", "abort", "advance",
+                                                  "progress 3/3", "abort"}));
+    EXPECT_EQ(host.result, noErr);
+    EXPECT_EQ(host.record.inputRate, 0x10000);
+    EXPECT_EQ(host.record.maskRate, 0x10000);
+    for (int32_t y = 0; y < 20; ++y)
+        for (int32_t x = 0; x < 5; ++x)
+            ASSERT_EQ(host.pixel(y, x)[3], 0) << y << "," << x;
+    // The rectangles still describe the last band until continue clears them.
+    EXPECT_EQ(str(VRect{host.record.outRect.top, host.record.outRect.left,
+                        host.record.outRect.bottom, host.record.outRect.right}),
+              "16,0,20,5");
+}
+
+TEST_F(FilteringRun, SelectionAwayFromTheOriginIsCoveredAndNothingElseChanges) {
+    FakeFilterHost host(40, 30);
+    fill_white(host);
+    host.record.filterCase = filterCaseEditableTransparencyWithSelection;
+    host.set_filter_rect(11, 7, 24, 19); // 13 rows, 12 columns
+    host.run_all_selectors();
+    EXPECT_EQ(strs(host.requested), (std::vector<std::string>{"11,7,19,19", "19,7,24,19"}));
+    EXPECT_EQ(host.progress, (std::vector<std::vector<int32_t>>{{1, 2}, {2, 2}}));
+    for (int32_t y = 0; y < 30; ++y)
+        for (int32_t x = 0; x < 40; ++x) {
+            const bool inside = y >= 11 && y < 24 && x >= 7 && x < 19;
+            ASSERT_EQ(host.pixel(y, x)[3], inside ? 0 : 255) << y << "," << x;
+        }
+}
+
+TEST_F(FilteringRun, GreyscaleRequestsPlanesZeroToOne) {
+    FakeFilterHost host(3, 9, 2, 16);
+    host.call(filterSelectorStart);
+    EXPECT_EQ(host.requested_planes, (std::vector<int>{1, 1}));
+    EXPECT_EQ(host.result, noErr);
+    // Black grey at 16 bits: full opacity.
+    uint16_t alpha;
+    std::memcpy(&alpha, host.pixel(8, 2) + 2, 2);
+    EXPECT_EQ(alpha, 32768);
+}
+
+TEST_F(FilteringRun, RefusalsShowTheirMessageAndTouchNothing) {
+    struct Case {
+        int16_t mode, filter_case;
+        const char16_t* text;
+    };
+    const std::u16string colour =
+        u"カラーモードをグレースケールかRGBにしてから、再度フィルタを実行してください。\n";
+    const std::u16string background = u"\"背景\"をレイヤに変えてから、フィルタを実行してください。";
+    const std::vector<std::pair<Case, std::u16string>> cases = {
+        {{plugInModeCMYKColor, filterCaseEditableTransparencyNoSelection, nullptr}, colour},
+        {{plugInModeLabColor, filterCaseEditableTransparencyNoSelection, nullptr}, colour},
+        {{plugInModeBitmap, filterCaseEditableTransparencyNoSelection, nullptr}, colour},
+        // The colour-mode test comes first: a flat CMYK image gets only that message.
+        {{plugInModeCMYKColor, filterCaseFlatImageNoSelection, nullptr}, colour},
+        {{plugInModeRGBColor, filterCaseFlatImageNoSelection, nullptr}, background},
+        {{plugInModeGray16, filterCaseFlatImageWithSelection, nullptr}, background},
+    };
+    for (const auto& [c, text] : cases) {
+        shown_message_boxes.clear();
+        FakeFilterHost host(4, 4, c.mode == plugInModeGray16 ? 2 : 4,
+                            c.mode == plugInModeGray16 ? 16 : 8);
+        host.record.imageMode = c.mode;
+        host.record.filterCase = c.filter_case;
+        const FilterRecord before = host.record;
+        host.call(filterSelectorStart);
+        ASSERT_EQ(shown_message_boxes.size(), 1u) << c.mode << "/" << c.filter_case;
+        EXPECT_EQ(shown_message_boxes[0].caption, u"エラー");
+        EXPECT_EQ(shown_message_boxes[0].text, text);
+        EXPECT_EQ(shown_message_boxes[0].owner, 0x4242);
+        EXPECT_EQ(host.result, 0x5A5A);
+        EXPECT_TRUE(host.requested.empty());
+        EXPECT_EQ(std::memcmp(&before, &host.record, sizeof before), 0) << "record written";
+        EXPECT_TRUE(
+            std::all_of(host.image.begin(), host.image.end(), [](auto b) { return b == 0; }));
+    }
+}
+
+TEST_F(FilteringRun, WrongPlanesOrZeroTileSizeIsBadParameters) {
+    for (int variant = 0; variant < 4; ++variant) {
+        FakeFilterHost host(4, 4);
+        if (variant == 0) host.record.planes = 3; // RGB layer without transparency
+        if (variant == 1) host.record.outTileWidth = 0;
+        if (variant == 2) host.record.outTileHeight = 0;
+        if (variant == 3) host.record.planes = 4, host.record.imageMode = plugInModeGray32;
+        host.call(filterSelectorStart);
+        EXPECT_EQ(host.result, filterBadParameters) << variant;
+        EXPECT_TRUE(host.requested.empty());
+        EXPECT_TRUE(shown_message_boxes.empty());
+        EXPECT_EQ(host.record.inputRate, 0x1234) << "rates are written only once checks pass";
+        EXPECT_EQ(host.record.maskRate, 0x5678);
+    }
+}
+
+TEST_F(FilteringRun, AdvanceErrorStopsWithItsStatusAndLeavesTheBandAlone) {
+    FakeFilterHost host(2, 20);
+    host.fail_advance_at = 2;
+    host.call(filterSelectorStart);
+    EXPECT_EQ(host.result, -108);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"advance", "progress 1/3", "abort", "advance"}));
+    EXPECT_EQ(host.pixel(7, 1)[3], 255); // first band filtered (black -> opaque)
+    EXPECT_EQ(host.pixel(8, 0)[3], 0);   // second band untouched
+}
+
+TEST_F(FilteringRun, AbortInTheFirstBandStopsAfterOneBand) {
+    FakeFilterHost host(2, 20);
+    host.abort_after_bands = 1;
+    host.call(filterSelectorStart);
+    EXPECT_EQ(host.result, userCanceledErr);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"advance", "progress 1/3", "abort"}));
+    EXPECT_EQ(host.pixel(7, 0)[3], 255); // that band was transformed
+    EXPECT_EQ(host.pixel(8, 0)[3], 0);
+}
+
+TEST_F(FilteringRun, EmptyOrNegativeRectanglesRequestNothing) {
+    for (const VRect r :
+         {VRect{3, 0, 3, 4}, VRect{3, 0, 1, 4}, VRect{0, 2, 4, 2}, VRect{0, 3, 4, 1}}) {
+        FakeFilterHost host(4, 4);
+        host.set_filter_rect(r.top, r.left, r.bottom, r.right);
+        host.call(filterSelectorStart);
+        EXPECT_TRUE(host.requested.empty()) << str(r);
+        EXPECT_EQ(host.result, 0x5A5A);
+        EXPECT_TRUE(
+            std::all_of(host.image.begin(), host.image.end(), [](auto b) { return b == 0; }));
+    }
+}
+
+TEST_F(FilteringRun, PaddedRowsFilterLikeTightRowsAndKeepTheirPad) {
+    for (int32_t depth : {8, 16, 32}) {
+        FakeFilterHost tight(7, 11, 4, depth), padded(7, 11, 4, depth);
+        for (size_t i = 0; i < tight.image.size(); ++i)
+            tight.image[i] = padded.image[i] = uint8_t(i * 37 + 11);
+        if (depth == 32) // keep floats finite and in range: bytes of 0.0 .. 1.0
+            for (size_t i = 0; i < tight.image.size(); i += 4) {
+                const float f = float(i % 97) / 96.0f;
+                std::memcpy(&tight.image[i], &f, 4);
+                std::memcpy(&padded.image[i], &f, 4);
+            }
+        tight.copy_bands = true;
+        padded.copy_bands = true;
+        padded.pad_bytes = 5; // odd, so 16-bit and float rows start unaligned
+        tight.run_all_selectors();
+        padded.run_all_selectors(); // throws if a pad byte was written
+        EXPECT_EQ(padded.result, noErr);
+        EXPECT_EQ(tight.image, padded.image) << depth;
+    }
+}
+
+TEST_F(FilteringRun, MisreportedPitchIsTakenAsPackedRows) {
+    FakeFilterHost host(3, 4, 4, 16);
+    host.copy_bands = true;
+    host.reported_row_bytes = 12; // half the true 24
+    host.run_all_selectors();
+    uint16_t alpha;
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 3; ++x) {
+            std::memcpy(&alpha, host.pixel(y, x) + 6, 2);
+            ASSERT_EQ(alpha, 32768);
+        }
+}
+
+TEST_F(FilteringRun, NullCallbacksAndPlatformDataDoNotCrash) {
+    FakeFilterHost host(2, 12);
+    host.record.progressProc = nullptr;
+    host.record.abortProc = nullptr;
+    host.call(filterSelectorStart);
+    EXPECT_EQ(host.result, noErr);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"advance", "advance"}));
+    EXPECT_EQ(host.pixel(11, 1)[3], 255);
+
+    FakeFilterHost refused(2, 2);
+    refused.record.platformData = nullptr;
+    refused.record.imageMode = plugInModeCMYKColor;
+    refused.call(filterSelectorStart);
+    ASSERT_EQ(shown_message_boxes.size(), 1u);
+    EXPECT_EQ(shown_message_boxes[0].owner, 0);
+}
+
+TEST_F(FilteringRun, NullAdvanceStateOrOutputBufferIsBadParameters) {
+    FakeFilterHost no_advance(2, 2);
+    no_advance.record.advanceState = nullptr;
+    no_advance.call(filterSelectorStart);
+    EXPECT_EQ(no_advance.result, filterBadParameters);
+
+    FakeFilterHost no_buffer(2, 20);
+    no_buffer.null_out_data = true;
+    no_buffer.call(filterSelectorStart);
+    EXPECT_EQ(no_buffer.result, filterBadParameters);
+    EXPECT_EQ(no_buffer.log, (std::vector<std::string>{"advance"}));
+    EXPECT_TRUE(
+        std::all_of(no_buffer.image.begin(), no_buffer.image.end(), [](auto b) { return b == 0; }));
+}
+
+TEST_F(FilteringRun, BigDocumentCoordinatesAreUsedBeyondSixteenBits) {
+    FakeFilterHost host(4, 20, 4, 8, true);
+    host.record.filterRect = Rect{0, 0, 0, 0}; // stale 16-bit rectangle
+    host.set_filter_rect(0, 0, 20, 4);
+    host.record.filterRect = Rect{0, 0, 0, 0};
+    host.record.outRect = Rect{-1, -1, -1, -1};
+    host.call(filterSelectorStart);
+    EXPECT_EQ(host.big.PluginUsing32BitCoordinates, 1);
+    EXPECT_EQ(strs(host.requested), (std::vector<std::string>{"0,0,8,4", "8,0,16,4", "16,0,20,4"}));
+    EXPECT_EQ(host.record.outRect.top, -1) << "16-bit rectangle written while 32-bit in use";
+}
+
+namespace {
+
+// A host with a rectangle spanning all of 32-bit space. It records each band asked for, serves
+// a single pixel of it (a host may deliver less than asked) and fails the third request.
+struct HostileHost {
+    static inline std::vector<VRect> requested;
+    static inline FilterRecord* record = nullptr;
+    static inline unsigned char pixel[4] = {};
+    static OSErr advance() {
+        requested.push_back(record->bigDocumentData->outRect32);
+        record->bigDocumentData->outRect32 = VRect{0, 0, 1, 1};
+        record->outData = pixel;
+        record->outRowBytes = 4;
+        return requested.size() < 3 ? OSErr(noErr) : OSErr(-1);
+    }
+};
+
+} // namespace
+
+TEST_F(FilteringRun, HostileRectanglesNeverOverflowOrLeaveTheRectangle) {
+    FilterRecord record{};
+    BigDocumentStruct big{};
+    int16_t result = 77;
+    record.planes = 4;
+    record.imageMode = plugInModeRGBColor;
+    record.filterCase = filterCaseEditableTransparencyNoSelection;
+    record.outTileHeight = record.outTileWidth = 64;
+    record.bigDocumentData = &big;
+    record.advanceState = HostileHost::advance;
+    big.filterRect32 = VRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    HostileHost::record = &record;
+    HostileHost::requested.clear();
+    PluginMain(filterSelectorStart, &record, nullptr, &result);
+    EXPECT_EQ(result, -1);
+    ASSERT_EQ(HostileHost::requested.size(), 3u);
+    EXPECT_EQ(str(HostileHost::requested[0]),
+              str(VRect{INT32_MIN, INT32_MIN, INT32_MIN + 8, INT32_MAX}));
+    EXPECT_EQ(str(HostileHost::requested[2]),
+              str(VRect{INT32_MIN + 16, INT32_MIN, INT32_MIN + 24, INT32_MAX}));
+
+    // The last bands of a rectangle ending at INT32_MAX stop exactly there.
+    big.filterRect32 = VRect{INT32_MAX - 20, 0, INT32_MAX, 1};
+    HostileHost::requested.clear();
+    PluginMain(filterSelectorStart, &record, nullptr, &result);
+    ASSERT_EQ(HostileHost::requested.size(), 3u);
+    EXPECT_EQ(HostileHost::requested[2].top, INT32_MAX - 4);
+    EXPECT_EQ(HostileHost::requested[2].bottom, INT32_MAX);
+
+    // The same in 16-bit coordinates.
+    record.bigDocumentData = nullptr;
+    record.filterRect = Rect{INT16_MIN, INT16_MIN, INT16_MAX, INT16_MAX};
+    HostileHost::requested.clear();
+    static FilterRecord* current = nullptr;
+    current = &record;
+    record.advanceState = [] {
+        HostileHost::requested.push_back(VRect{current->outRect.top, current->outRect.left,
+                                               current->outRect.bottom, current->outRect.right});
+        return OSErr(-2);
+    };
+    PluginMain(filterSelectorStart, &record, nullptr, &result);
+    EXPECT_EQ(result, -2);
+    ASSERT_EQ(HostileHost::requested.size(), 1u);
+    EXPECT_EQ(str(HostileHost::requested[0]),
+              str(VRect{INT16_MIN, INT16_MIN, INT16_MIN + 8, INT16_MAX}));
+}
+
+TEST_F(FilteringRun, AHostThatMovesTheRectangleMidRunGetsNoBandOutsideIt) {
+    FakeFilterHost host(4, 40);
+    host.set_filter_rect(0, 0, 20, 4);
+    // After the first band, the host moves the rectangle down by 16 rows.
+    static FakeFilterHost* moving = nullptr;
+    moving = &host;
+    host.record.abortProc = [] {
+        moving->record.filterRect.top = 16;
+        return Boolean(0);
+    };
+    host.call(filterSelectorStart);
+    // Band 1 would start at 16 + 8 = 24, past the bottom (20) read at the start: nothing more.
+    EXPECT_EQ(strs(host.requested), (std::vector<std::string>{"0,0,8,4"}));
+    EXPECT_EQ(host.result, noErr);
+}
