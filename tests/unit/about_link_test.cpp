@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "about/open_link.h"
+#include "host/module_state.h"
+#include "host/suite_slot.h"
+
+namespace {
+
+TEST(AboutLinkAddress, PrefixesTheButtonText) {
+    char address[kLinkBufferSize];
+    std::memset(address, 'x', sizeof address);
+    format_link_address("brightfade.example", address);
+    EXPECT_STREQ(address, "http://brightfade.example");
+    // The rest of the buffer is zero, not what was there before.
+    for (size_t i = std::strlen(address); i < kLinkBufferSize; ++i)
+        ASSERT_EQ(address[i], 0) << i;
+}
+
+TEST(AboutLinkAddress, EmptyText) {
+    char address[kLinkBufferSize];
+    format_link_address("", address);
+    EXPECT_STREQ(address, "http://");
+}
+
+TEST(AboutLinkAddress, TextsAroundTheLongestThatFits) {
+    char address[kLinkBufferSize];
+    const std::string fits(248, 'a');
+    format_link_address(fits.c_str(), address);
+    EXPECT_EQ(std::string(address), "http://" + fits);
+    EXPECT_EQ(std::strlen(address), 255u);
+
+    // One more character, or the longest text a 256-byte read-back can hold, is cut to fit
+    // and still ends in a NUL inside the buffer (ASan would report any write beyond it).
+    for (size_t length : {249u, 255u, 1000u}) {
+        const std::string text(length, 'b');
+        format_link_address(text.c_str(), address);
+        EXPECT_EQ(address[kLinkBufferSize - 1], '\0');
+        EXPECT_EQ(std::string(address), "http://" + std::string(248, 'b')) << length;
+    }
+}
+
+// The click: Get the file-list suite, call its BrowseUrl with the address.
+std::vector<std::string> opened;
+std::vector<std::string> acquired;
+SPErr refusal = 0;
+
+SPErr record_browse(const char* url) {
+    opened.emplace_back(url);
+    return 0;
+}
+
+PSGetFileListSuite4 file_list_suite = [] {
+    PSGetFileListSuite4 suite{};
+    suite.BrowseUrl = record_browse;
+    return suite;
+}();
+
+SPErr fake_acquire(const char* name, int32_t /*version*/, const void** suite) {
+    acquired.emplace_back(name);
+    if (refusal != 0) return refusal;
+    *suite = &file_list_suite;
+    return 0;
+}
+
+class AboutLinkClick : public testing::Test {
+  protected:
+    void SetUp() override {
+        opened.clear();
+        acquired.clear();
+        refusal = 0;
+        basic.AcquireSuite = fake_acquire;
+        module_state.basic_suite = &basic;
+        file_list_suite_slot.suite = nullptr;
+        file_list_suite_slot.status = 0;
+    }
+    void TearDown() override {
+        file_list_suite_slot.suite = nullptr;
+        file_list_suite_slot.status = 0;
+        module_state.basic_suite = nullptr;
+    }
+    SPBasicSuite basic{};
+};
+
+TEST_F(AboutLinkClick, OpensTheAddressAndAcquiresOnlyOnFirstClick) {
+    open_link("brightfade.example");
+    open_link("brightfade.example");
+    EXPECT_EQ(opened,
+              (std::vector<std::string>{"http://brightfade.example", "http://brightfade.example"}));
+    EXPECT_EQ(acquired.size(), 1u);
+}
+
+TEST_F(AboutLinkClick, RefusedSuiteOpensNothingAndIsAskedForAgain) {
+    refusal = -1;
+    open_link("brightfade.example");
+    open_link("brightfade.example");
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(acquired.size(), 2u);
+    EXPECT_EQ(file_list_suite_slot.status, -1);
+}
+
+TEST_F(AboutLinkClick, NoBasicSuiteOpensNothing) {
+    module_state.basic_suite = nullptr;
+    open_link("brightfade.example");
+    EXPECT_TRUE(opened.empty());
+    EXPECT_TRUE(acquired.empty());
+}
+
+TEST_F(AboutLinkClick, LongTextOpensTheCutAddress) {
+    open_link(std::string(300, 'c').c_str());
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], "http://" + std::string(248, 'c'));
+}
+
+} // namespace
