@@ -20,12 +20,6 @@ TEST(AboutLinkAddress, PrefixesTheButtonText) {
         ASSERT_EQ(address[i], 0) << i;
 }
 
-TEST(AboutLinkAddress, EmptyText) {
-    char address[kLinkBufferSize];
-    format_link_address("", address);
-    EXPECT_STREQ(address, "http://");
-}
-
 TEST(AboutLinkAddress, TextsAroundTheLongestThatFits) {
     char address[kLinkBufferSize];
     const std::string fits(248, 'a');
@@ -100,19 +94,6 @@ TEST_F(AboutLinkClick, RefusedSuiteOpensNothingAndIsAskedForAgain) {
     EXPECT_TRUE(opened.empty());
     EXPECT_EQ(acquired.size(), 2u);
     EXPECT_EQ(file_list_suite_slot.status, -1);
-}
-
-TEST_F(AboutLinkClick, NoBasicSuiteOpensNothing) {
-    module_state.basic_suite = nullptr;
-    open_link("brightfade.example");
-    EXPECT_TRUE(opened.empty());
-    EXPECT_TRUE(acquired.empty());
-}
-
-TEST_F(AboutLinkClick, LongTextOpensTheCutAddress) {
-    open_link(std::string(300, 'c').c_str());
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], "http://" + std::string(248, 'c'));
 }
 
 } // namespace

@@ -11,6 +11,7 @@ namespace {
 // A host's basic suite that hands out one file-list suite, or refuses with a set code.
 struct FakeHost {
     SPErr refusal = 0;
+    bool hand_out_nothing = false;     // report success but leave the pointer null
     std::vector<std::string> acquired; // "name/version" per AcquireSuite call
     std::vector<std::string> released; // "name/version" per ReleaseSuite call
 };
@@ -21,7 +22,7 @@ PSGetFileListSuite4 file_list_suite{};
 SPErr fake_acquire(const char* name, int32_t version, const void** suite) {
     host->acquired.push_back(std::string(name) + "/" + std::to_string(version));
     if (host->refusal != 0) return host->refusal;
-    *suite = &file_list_suite;
+    if (!host->hand_out_nothing) *suite = &file_list_suite;
     return 0;
 }
 
@@ -80,6 +81,17 @@ TEST_F(SuiteSlotTest, RefusalKeepsHostCodeAndNextGetAsksAgain) {
     EXPECT_EQ(fake_host.acquired.size(), 2u);
 }
 
+TEST_F(SuiteSlotTest, SuccessWithoutSuiteFailsAndNextGetAsksAgain) {
+    fake_host.hand_out_nothing = true;
+    const void* suite = nullptr;
+    EXPECT_EQ(get_suite(file_list_suite_slot, &suite), 0x5061726D);
+    EXPECT_EQ(suite, nullptr);
+    fake_host.hand_out_nothing = false;
+    EXPECT_EQ(get_suite(file_list_suite_slot, &suite), 0);
+    EXPECT_EQ(suite, &file_list_suite);
+    EXPECT_EQ(fake_host.acquired.size(), 2u);
+}
+
 TEST_F(SuiteSlotTest, NoBasicSuiteFailsWithParmWithoutTouchingStatus) {
     module_state.basic_suite = nullptr;
     file_list_suite_slot.status = 7;
@@ -88,14 +100,6 @@ TEST_F(SuiteSlotTest, NoBasicSuiteFailsWithParmWithoutTouchingStatus) {
     EXPECT_EQ(suite, nullptr);
     EXPECT_EQ(file_list_suite_slot.status, 7);
     EXPECT_TRUE(fake_host.acquired.empty());
-}
-
-TEST_F(SuiteSlotTest, HeldSuiteIsReturnedEvenWithoutBasicSuite) {
-    const void* suite = nullptr;
-    ASSERT_EQ(get_suite(file_list_suite_slot, &suite), 0);
-    module_state.basic_suite = nullptr;
-    EXPECT_EQ(get_suite(file_list_suite_slot, &suite), 0);
-    EXPECT_EQ(suite, &file_list_suite);
 }
 
 TEST_F(SuiteSlotTest, ReleaseGivesAcquiredSuiteBackOnceThroughLatestBasicSuite) {
@@ -127,14 +131,6 @@ TEST_F(SuiteSlotTest, ReleaseDoesNothingWhenNeverAcquiredOrNoBasicSuite) {
     release_suite(file_list_suite_slot); // acquired, but no basic suite to give it back with
     EXPECT_TRUE(fake_host.released.empty());
     EXPECT_EQ(file_list_suite_slot.suite, &file_list_suite);
-}
-
-TEST_F(SuiteSlotTest, RefusedAcquisitionIsNeverReleased) {
-    fake_host.refusal = 1;
-    const void* suite = nullptr;
-    EXPECT_NE(get_suite(file_list_suite_slot, &suite), 0);
-    release_suite(file_list_suite_slot);
-    EXPECT_TRUE(fake_host.released.empty());
 }
 
 } // namespace
