@@ -1,0 +1,18 @@
+// bfrun's console and window side (console_win32.cpp): Ctrl+C, the owner window handed to
+// the module, and the watcher that reports the module's message box.
+#pragma once
+
+#include <cstdint>
+
+// After this, Ctrl+C no longer ends bfrun: it makes user_interrupted() true.
+void catch_interrupts();
+bool user_interrupted();
+
+// A hidden top-level window to own the module's dialogs; 0 if none can be made.
+intptr_t create_owner_window();
+void destroy_owner_window(intptr_t window);
+
+// Watches for a message box of this process; prints its caption and text on stdout
+// ("caption: ..." and "text: ..." lines, UTF-8) and closes it.
+void start_message_box_watch();
+void stop_message_box_watch();

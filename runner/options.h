@@ -1,0 +1,33 @@
+// bfrun's command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/host_records.h"
+
+enum class Command { help, info, apply };
+
+struct Options {
+    Command command = Command::help;
+    std::string module; // empty: Brightfade.8bf beside bfrun.exe
+    std::string input, output;
+    int32_t depth = 0; // 0: the file's own depth; 32: run as float
+    bool has_rect = false;
+    VRect rect{0, 0, 0, 0};
+    int16_t filter_case = 0; // 0: 4, or 5 with a rectangle
+    int16_t mode = -1;       // -1: from the image
+    int32_t pad_rows = 0;
+    bool big_document = true;
+    bool basic_suite = true;
+    int32_t abort_after = -1;
+    int32_t advance_error_at = 0;
+    int16_t advance_error = 0;
+    bool show_message_box_text = false; // report the module's message box on stdout, then close it
+};
+
+// args excludes the program name. False with a one-line reason on a bad command line.
+bool parse_options(const std::vector<std::string>& args, Options& options, std::string& error);
+
+extern const char* const kUsage;

@@ -1,0 +1,50 @@
+// The module's plug-in property list (resource type PIPL), read the way a host reads it
+// before running any of the module's code.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One entry of the filter case table ('fici'): how the host prepares the pixels for a case.
+struct FilterCaseHandling {
+    uint8_t input = 0;  // 1 straight data, 2 black, 3 grey, 4 white matting; 0 cannot filter
+    uint8_t output = 0; // the same for the output
+    uint8_t flags = 0;  // bit 0: do not copy the source into the output buffer
+};
+
+struct PiplProperty {
+    std::string vendor;
+    std::string key;
+    int32_t id = 0;
+    std::vector<uint8_t> data;
+};
+
+struct Pipl {
+    std::vector<PiplProperty> properties;
+    std::string kind;
+    std::string menu_name;
+    std::string category;
+    bool has_version = false;
+    uint32_t version = 0;
+    std::string entry_point; // '8664', the x86-64 entry; empty when absent
+    std::vector<uint8_t> modes;
+    std::string enable;
+    bool has_limits = false;
+    int32_t max_height = 0, max_width = 0;
+    bool filter_layer = false;
+    std::vector<FilterCaseHandling> filter_cases; // index 0 is case 1
+};
+
+// Four bytes, a little-endian 32-bit value, as its four characters from the top byte down.
+std::string four_character_code(const uint8_t* at);
+
+// Reads a property list; false with a one-line reason when it is malformed.
+bool parse_pipl(const uint8_t* data, size_t size, Pipl& pipl, std::string& error);
+
+// A readable description, one fact a line.
+std::string describe_pipl(const Pipl& pipl);
+
+// Names of the modes set in a 'mode' property, comma-separated.
+std::string describe_modes(const std::vector<uint8_t>& modes);

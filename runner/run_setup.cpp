@@ -1,0 +1,87 @@
+#include "runner/run_setup.h"
+
+#include "host/host_codes.h"
+
+int16_t image_mode_for(int planes, int32_t depth) {
+    const bool grey = planes == 2;
+    if (depth == 32) return grey ? plugInModeGray32 : plugInModeRGB96;
+    if (depth == 16) return grey ? plugInModeGray16 : plugInModeRGB48;
+    return grey ? plugInModeGrayScale : plugInModeRGBColor;
+}
+
+Matte matte_for_handling(uint8_t handling, bool& known) {
+    known = handling >= 1 && handling <= 4;
+    switch (handling) {
+    case 2:
+        return Matte::black;
+    case 3:
+        return Matte::grey;
+    case 4:
+        return Matte::white;
+    default:
+        return Matte::none;
+    }
+}
+
+ExitStatus check_image_size(uint32_t width, uint32_t height, const Pipl& pipl,
+                            const Options& options, std::string& error) {
+    if (width == 0 || height == 0) {
+        error = "the image has no pixels";
+        return kExitBadInput;
+    }
+    if (pipl.has_limits && (height > static_cast<uint32_t>(pipl.max_height) ||
+                            width > static_cast<uint32_t>(pipl.max_width))) {
+        error = "the image (" + std::to_string(width) + " x " + std::to_string(height) +
+                ") is larger than the module accepts (" + std::to_string(pipl.max_width) + " x " +
+                std::to_string(pipl.max_height) + ")";
+        return kExitTooLarge;
+    }
+    if (!options.big_document && (width > 32767 || height > 32767)) {
+        error = "the image is too large for 16-bit coordinates (--no-big-document)";
+        return kExitTooLarge;
+    }
+    return kExitDone;
+}
+
+ExitStatus setup_run(const Options& options, const Pipl& pipl, const Layer& layer,
+                     RunSettings& settings, std::string& error) {
+    settings = RunSettings{};
+    settings.image_mode =
+        options.mode >= 0 ? options.mode : image_mode_for(layer.planes, layer.depth);
+    settings.filter_case = options.filter_case;
+    if (options.has_rect) {
+        const VRect& r = options.rect;
+        if (r.bottom > layer.height || r.right > layer.width) {
+            error = "--rect reaches outside the " + std::to_string(layer.width) + " x " +
+                    std::to_string(layer.height) + " image";
+            return kExitUsage;
+        }
+        settings.filter_rect = r;
+    } else {
+        settings.filter_rect = {0, 0, layer.height, layer.width};
+    }
+    const size_t index = static_cast<size_t>(options.filter_case - 1);
+    if (index >= pipl.filter_cases.size()) {
+        error =
+            "the module's property list has no filter case " + std::to_string(options.filter_case);
+        return kExitBadModule;
+    }
+    const FilterCaseHandling& handling = pipl.filter_cases[index];
+    bool input_known = false, output_known = false;
+    settings.input_matte = matte_for_handling(handling.input, input_known);
+    settings.output_matte = matte_for_handling(handling.output, output_known);
+    if (!input_known || !output_known) {
+        error = "the module cannot filter case " + std::to_string(options.filter_case) +
+                " (handling " + std::to_string(handling.input) + "/" +
+                std::to_string(handling.output) + ")";
+        return kExitBadModule;
+    }
+    settings.copy_source_to_output = (handling.flags & 1) == 0;
+    settings.pad_bytes = options.pad_rows;
+    settings.big_document = options.big_document;
+    settings.basic_suite = options.basic_suite;
+    settings.abort_after = options.abort_after;
+    settings.advance_error_at = options.advance_error_at;
+    settings.advance_error = options.advance_error;
+    return kExitDone;
+}
