@@ -9,10 +9,14 @@ SPErr get_suite(SuiteSlot& slot, const void** suite) {
     if (slot.suite == nullptr) {
         SPBasicSuite* basic = module_state.basic_suite;
         if (basic == nullptr) return kSuiteSlotNoBasicSuite;
-        slot.status = basic->AcquireSuite(slot.name, slot.version, &slot.suite);
+        // The slot keeps the pointer only on success, whatever a refusing host wrote there, so
+        // that the next Get asks again and nothing is released that was never acquired.
+        const void* acquired = nullptr;
+        slot.status = basic->AcquireSuite(slot.name, slot.version, &acquired);
         if (slot.status != 0) return slot.status;
         // A host that reports success without handing out a suite gets asked again next time.
-        if (slot.suite == nullptr) return kSuiteSlotNoBasicSuite;
+        if (acquired == nullptr) return kSuiteSlotNoBasicSuite;
+        slot.suite = acquired;
     }
     *suite = slot.suite;
     return 0;

@@ -21,7 +21,10 @@ PSGetFileListSuite4 file_list_suite{};
 
 SPErr fake_acquire(const char* name, int32_t version, const void** suite) {
     host->acquired.push_back(std::string(name) + "/" + std::to_string(version));
-    if (host->refusal != 0) return host->refusal;
+    if (host->refusal != 0) {
+        *suite = &file_list_suite; // a careless host: the slot must not keep this
+        return host->refusal;
+    }
     if (!host->hand_out_nothing) *suite = &file_list_suite;
     return 0;
 }
