@@ -19,14 +19,20 @@
 
 namespace {
 
+// A progress line not yet ended by a line feed.
+bool progress_open = false;
+
 int fail(int status, const std::string& message) {
+    if (progress_open) std::fputs("\n", stderr);
+    progress_open = false;
     std::fprintf(stderr, "bfrun: %s\n", message.c_str());
     return status;
 }
 
 void show_progress(int32_t done, int32_t total) {
     std::fputs(progress_line(done, total, 30).c_str(), stderr);
-    if (done >= total) std::fputs("\n", stderr);
+    progress_open = done < total;
+    if (!progress_open) std::fputs("\n", stderr);
     std::fflush(stderr);
 }
 
@@ -84,7 +90,7 @@ int apply(const Options& options) {
     settings.owner_window = create_owner_window();
     settings.progress = show_progress;
     settings.interrupted = user_interrupted;
-    if (options.show_message_box_text) start_message_box_watch();
+    if (options.show_message_box_text) start_message_box_watch(settings.owner_window);
     const auto started = std::chrono::steady_clock::now();
     const RunReport report = run_filter(entry, layer, settings);
     const auto took = std::chrono::steady_clock::now() - started;

@@ -13,6 +13,7 @@ namespace {
 std::atomic<bool> interrupted{false};
 std::atomic<bool> watching{false};
 HANDLE watcher = nullptr;
+HWND expected_owner = nullptr;
 
 BOOL WINAPI on_console_event(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
@@ -35,10 +36,18 @@ BOOL CALLBACK find_message_box(HWND window, LPARAM found) {
     return TRUE;
 }
 
+// The window's text in UTF-8, line feeds written as \n so that it stays on one line.
 std::string window_text(HWND window) {
     wchar_t text[1024] = {};
     GetWindowTextW(window, text, 1024);
-    return narrow_utf8(text);
+    std::string line;
+    for (char c : narrow_utf8(text)) {
+        if (c == '\n')
+            line += "\\n";
+        else
+            line += c;
+    }
+    return line;
 }
 
 DWORD WINAPI watch(void*) {
@@ -49,7 +58,9 @@ DWORD WINAPI watch(void*) {
             // The message text is the static control with id 0xFFFF.
             const std::string caption = window_text(box);
             const std::string text = window_text(GetDlgItem(box, 0xFFFF));
-            std::printf("caption: %s\ntext: %s\n", caption.c_str(), text.c_str());
+            const bool owned = GetWindow(box, GW_OWNER) == expected_owner;
+            std::printf("caption: %s\ntext: %s\nowner: %s\n", caption.c_str(), text.c_str(),
+                        owned ? "bfrun's window" : "another window");
             std::fflush(stdout);
             PostMessageW(box, WM_COMMAND, IDOK, 0);
             return 0;
@@ -79,7 +90,8 @@ void destroy_owner_window(intptr_t window) {
     if (window != 0) DestroyWindow(reinterpret_cast<HWND>(window));
 }
 
-void start_message_box_watch() {
+void start_message_box_watch(intptr_t owner) {
+    expected_owner = reinterpret_cast<HWND>(owner);
     watching = true;
     watcher = CreateThread(nullptr, 0, watch, nullptr, 0, nullptr);
 }

@@ -12,7 +12,8 @@ bool user_interrupted();
 intptr_t create_owner_window();
 void destroy_owner_window(intptr_t window);
 
-// Watches for a message box of this process; prints its caption and text on stdout
-// ("caption: ..." and "text: ..." lines, UTF-8) and closes it.
-void start_message_box_watch();
+// Watches for a message box of this process; prints its caption, its text and whether `owner`
+// owns it on stdout ("caption: ", "text: ", "owner: " lines, UTF-8, line feeds in the text as
+// \n) and closes it.
+void start_message_box_watch(intptr_t owner);
 void stop_message_box_watch();

@@ -8,3 +8,6 @@ foreach(case core_rgba8 types float selection quirks stops bad_files large info)
   add_test(NAME wine.bfrun.${case} COMMAND bfrun_end_to_end $<TARGET_FILE:bfrun> ${case})
   set_tests_properties(wine.bfrun.${case} PROPERTIES LABELS wine)
 endforeach()
+# The refusal's real message box needs a display.
+add_test(NAME wine.bfrun.message_box COMMAND bfrun_end_to_end $<TARGET_FILE:bfrun> message_box)
+set_tests_properties(wine.bfrun.message_box PROPERTIES LABELS xvfb)

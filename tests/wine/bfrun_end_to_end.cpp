@@ -3,6 +3,7 @@
 // statuses. Usage: bfrun_end_to_end BFRUN.EXE CASE (see the table at the end).
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -38,16 +39,39 @@ std::wstring windows_path(const std::string& path) {
     return wide;
 }
 
-int run_bfrun(const std::string& arguments) {
+// Runs bfrun with these arguments and returns its exit status; with `output`, collects what it
+// prints on stdout.
+int run_bfrun(const std::string& arguments, std::string* output = nullptr) {
     std::wstring command =
         L"\"" + bfrun_path + L"\" " + std::wstring(arguments.begin(), arguments.end());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    HANDLE read_end = nullptr, write_end = nullptr;
+    if (output != nullptr) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        CreatePipe(&read_end, &write_end, &inherit, 0);
+        SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = write_end;
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(bfrun_path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+    const BOOL started = CreateProcessW(bfrun_path.c_str(), command.data(), nullptr, nullptr,
+                                        output != nullptr, 0, nullptr, nullptr, &startup, &process);
+    if (write_end != nullptr) CloseHandle(write_end);
+    if (!started) {
         std::printf("cannot start bfrun (error %lu)\n", GetLastError());
         return -1;
+    }
+    if (output != nullptr) {
+        char buffer[512];
+        DWORD got = 0;
+        while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0)
+            output->append(buffer, got);
+        CloseHandle(read_end);
+        // The console's text mode writes line ends as CR LF.
+        output->erase(std::remove(output->begin(), output->end(), '\r'), output->end());
     }
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
@@ -312,6 +336,24 @@ void info() {
     CHECK(run_bfrun("info --module not-a-module.8bf") == 5, "a file that is no module");
 }
 
+// Under a display: the refusal's real message box, owned by bfrun's window, read back and
+// closed by bfrun's watcher.
+void message_box() {
+    write_png("message_box.in.png", random_image(8, 8, 4, 8, 71));
+    DeleteFileA("message_box.out.png");
+    std::string output;
+    const int status = run_bfrun(
+        "apply message_box.in.png message_box.out.png --mode 4 --show-message-box", &output);
+    CHECK(status == 6, "exit %d, want 6 (refused)", status);
+    const std::string want = u8"caption: エラー\n"
+                             u8"text: カラーモードをグレースケールかRGBにしてから、"
+                             u8"再度フィルタを実行してください。\\n\n"
+                             "owner: bfrun's window\n";
+    CHECK(output == want, "bfrun printed:\n%s", output.c_str());
+    CHECK(GetFileAttributesA("message_box.out.png") == INVALID_FILE_ATTRIBUTES,
+          "a refused run wrote OUT.png");
+}
+
 struct Case {
     const char* name;
     void (*run)();
@@ -327,6 +369,7 @@ const Case kCases[] = {
     {"bad_files", bad_files},
     {"large", large_image},
     {"info", info},
+    {"message_box", message_box},
 };
 
 } // namespace
