@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/host_codes.h"
+#include "runner/band_transfer.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ struct Session {
     bool out_pending = false;
     VRect out_rect{};
     int out_lo = 0, out_hi = 0;
-    int32_t out_row_bytes = 0;
+    int32_t out_row_bytes = 0;  // packed row + pad bytes
+    int32_t out_packed_row = 0; // bytes of samples in a row
     std::vector<uint8_t> out_buffer;
     std::vector<uint8_t> out_delivered;
     std::vector<uint8_t> covered; // one byte per pixel of the filter rectangle
@@ -34,95 +36,6 @@ Session* session = nullptr;
 constexpr uint8_t kPadByte = 0xA5;
 constexpr int32_t kTileSize = 256;
 constexpr SPErr kSuiteNotOffered = -1;
-
-template <typename T> T load(const uint8_t* at) {
-    T value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
-template <typename T> void store(uint8_t* at, T value) {
-    std::memcpy(at, &value, sizeof value);
-}
-
-uint8_t matte_sample(uint8_t c, uint8_t a, Matte m) {
-    return static_cast<uint8_t>(apply_matte(c, a, matte_level(m, kScale8), kScale8));
-}
-uint16_t matte_sample(uint16_t c, uint16_t a, Matte m) {
-    return static_cast<uint16_t>(apply_matte(c, a, matte_level(m, kScale16), kScale16));
-}
-float matte_sample(float c, float a, Matte m) {
-    return apply_matte(c, a, matte_level(m));
-}
-uint8_t unmatte_sample(uint8_t c, uint8_t a, Matte m) {
-    return static_cast<uint8_t>(remove_matte(c, a, matte_level(m, kScale8), kScale8));
-}
-uint16_t unmatte_sample(uint16_t c, uint16_t a, Matte m) {
-    return static_cast<uint16_t>(remove_matte(c, a, matte_level(m, kScale16), kScale16));
-}
-float unmatte_sample(float c, float a, Matte m) {
-    return remove_matte(c, a, matte_level(m));
-}
-
-uint8_t* layer_pixel(Layer& layer, int32_t x, int32_t y) {
-    const size_t index = static_cast<size_t>(y) * static_cast<size_t>(layer.width) + x;
-    return layer.samples.data() + index * pixel_bytes(layer);
-}
-
-// Copies planes lo..hi of `rect` from the layer into `out`, rows `row_bytes` apart, colour
-// composited over the matte.
-template <typename T>
-void deliver(Layer& layer, const VRect& rect, int lo, int hi, Matte matte, uint8_t* out,
-             int32_t row_bytes) {
-    const int alpha_plane = layer.planes - 1;
-    for (int32_t y = rect.top; y < rect.bottom; ++y) {
-        uint8_t* to = out + static_cast<size_t>(y - rect.top) * static_cast<size_t>(row_bytes);
-        for (int32_t x = rect.left; x < rect.right; ++x) {
-            const uint8_t* pixel = layer_pixel(layer, x, y);
-            const T alpha = load<T>(pixel + alpha_plane * sizeof(T));
-            for (int k = lo; k <= hi; ++k, to += sizeof(T)) {
-                const T value = load<T>(pixel + k * sizeof(T));
-                store<T>(to, (k == alpha_plane || matte == Matte::none)
-                                 ? value
-                                 : matte_sample(value, alpha, matte));
-            }
-        }
-    }
-}
-
-// Stores the pixels of the output band the module changed, matte removed. A pixel left as it
-// was delivered keeps its stored samples bit for bit, so a band served twice does not go
-// through the matting round trip twice.
-template <typename T> void write_back(Session& s) {
-    Layer& layer = *s.layer;
-    const int alpha_plane = layer.planes - 1;
-    const size_t pixel_size = static_cast<size_t>(s.out_hi - s.out_lo + 1) * sizeof(T);
-    const int32_t width = s.out_rect.right - s.out_rect.left;
-    for (int32_t y = s.out_rect.top; y < s.out_rect.bottom; ++y) {
-        const size_t row = static_cast<size_t>(y - s.out_rect.top);
-        const uint8_t* from = s.out_buffer.data() + row * static_cast<size_t>(s.out_row_bytes);
-        const uint8_t* before = s.out_delivered.data() + row * width * pixel_size;
-        for (int32_t x = s.out_rect.left; x < s.out_rect.right;
-             ++x, from += pixel_size, before += pixel_size) {
-            if (std::memcmp(from, before, pixel_size) == 0) continue;
-            uint8_t* pixel = layer_pixel(layer, x, y);
-            if (alpha_plane <= s.out_hi)
-                store<T>(pixel + alpha_plane * sizeof(T),
-                         load<T>(from + (alpha_plane - s.out_lo) * sizeof(T)));
-            const T alpha = load<T>(pixel + alpha_plane * sizeof(T));
-            for (int k = s.out_lo; k <= s.out_hi && k < alpha_plane; ++k) {
-                const T value = load<T>(from + (k - s.out_lo) * sizeof(T));
-                store<T>(pixel + k * sizeof(T),
-                         s.settings->output_matte == Matte::none
-                             ? value
-                             : unmatte_sample(value, alpha, s.settings->output_matte));
-            }
-        }
-        const uint8_t* pad = from;
-        for (int32_t i = 0; i < s.settings->pad_bytes; ++i)
-            if (pad[i] != kPadByte) s.report->pad_intact = false;
-    }
-}
 
 void mark_covered(Session& s) {
     const VRect& area = s.settings->filter_rect;
@@ -139,12 +52,13 @@ void mark_covered(Session& s) {
 void write_back_pending(Session& s) {
     if (!s.out_pending) return;
     s.out_pending = false;
-    if (s.layer->depth == 32)
-        write_back<float>(s);
-    else if (s.layer->depth == 16)
-        write_back<uint16_t>(s);
-    else
-        write_back<uint8_t>(s);
+    const BandArea area{s.out_rect, s.out_lo, s.out_hi};
+    write_back_band(*s.layer, area, s.settings->output_matte, s.out_buffer.data(), s.out_row_bytes,
+                    s.out_delivered.data());
+    const size_t row_bytes = static_cast<size_t>(s.out_row_bytes);
+    for (size_t row = 0; row < s.out_buffer.size(); row += row_bytes)
+        for (size_t at = row + s.out_packed_row; at < row + row_bytes; ++at)
+            if (s.out_buffer[at] != kPadByte) s.report->pad_intact = false;
     mark_covered(s);
 }
 
@@ -179,16 +93,6 @@ bool planes_valid(int lo, int hi, const Layer& layer) {
     return lo >= 0 && lo <= hi && hi < layer.planes;
 }
 
-void deliver_any(Layer& layer, const VRect& rect, int lo, int hi, Matte matte, uint8_t* out,
-                 int32_t row_bytes) {
-    if (layer.depth == 32)
-        deliver<float>(layer, rect, lo, hi, matte, out, row_bytes);
-    else if (layer.depth == 16)
-        deliver<uint16_t>(layer, rect, lo, hi, matte, out, row_bytes);
-    else
-        deliver<uint8_t>(layer, rect, lo, hi, matte, out, row_bytes);
-}
-
 // Writes back the band the module had, then prepares the rectangles and planes it asks for
 // now in inData and outData.
 OSErr serve(Session& s) {
@@ -212,8 +116,8 @@ OSErr serve(Session& s) {
                                   (record.inHiPlane - record.inLoPlane + 1) *
                                   static_cast<int32_t>(sample_size);
         s.in_buffer.assign(static_cast<size_t>(row_bytes) * (in_rect.bottom - in_rect.top), 0);
-        deliver_any(layer, in_rect, record.inLoPlane, record.inHiPlane, settings.input_matte,
-                    s.in_buffer.data(), row_bytes);
+        deliver_band(layer, {in_rect, record.inLoPlane, record.inHiPlane}, settings.input_matte,
+                     s.in_buffer.data(), row_bytes);
         record.inData = s.in_buffer.data();
         record.inRowBytes = row_bytes;
     }
@@ -229,11 +133,12 @@ OSErr serve(Session& s) {
         const int32_t tight = (out_rect.right - out_rect.left) * (s.out_hi - s.out_lo + 1) *
                               static_cast<int32_t>(sample_size);
         const size_t rows = static_cast<size_t>(out_rect.bottom - out_rect.top);
+        s.out_packed_row = tight;
         s.out_row_bytes = tight + settings.pad_bytes;
         s.out_buffer.assign(static_cast<size_t>(s.out_row_bytes) * rows, kPadByte);
         if (settings.copy_source_to_output) {
-            deliver_any(layer, out_rect, s.out_lo, s.out_hi, settings.output_matte,
-                        s.out_buffer.data(), s.out_row_bytes);
+            deliver_band(layer, {out_rect, s.out_lo, s.out_hi}, settings.output_matte,
+                         s.out_buffer.data(), s.out_row_bytes);
         } else {
             for (size_t y = 0; y < rows; ++y)
                 std::memset(s.out_buffer.data() + y * s.out_row_bytes, 0, tight);
