@@ -142,6 +142,13 @@ TEST(HostRun, RefusalAbortAndAdvanceErrors) {
     EXPECT_EQ(report.requests, 1);
     EXPECT_EQ(report.selectors, (std::vector<int16_t>{1, 2, 3})); // no continue, no finish
 
+    // Ctrl+C reaches the module through the same abort poll.
+    s = settings_for(layer);
+    s.interrupted = [] { return true; };
+    report = run_filter(PluginMain, layer, s);
+    EXPECT_EQ(report.result, userCanceledErr);
+    EXPECT_EQ(report.requests, 1);
+
     s = settings_for(layer);
     s.advance_error_at = 3;
     s.advance_error = -108;
