@@ -114,7 +114,7 @@ bool decode_png(const std::vector<uint8_t>& file, PngImage& image, std::string& 
     const int size = static_cast<int>(file.size());
     int w = 0, h = 0, channels = 0;
     if (!stbi_info_from_memory(bytes, size, &w, &h, &channels)) {
-        error = std::string("unreadable PNG: ") + stbi_failure_reason();
+        error = std::string("unreadable or truncated PNG (") + stbi_failure_reason() + ")";
         return false;
     }
     const bool sixteen = stbi_is_16_bit_from_memory(bytes, size) != 0;
@@ -122,7 +122,7 @@ bool decode_png(const std::vector<uint8_t>& file, PngImage& image, std::string& 
     if (sixteen) {
         stbi_us* data = stbi_load_16_from_memory(bytes, size, &w, &h, &channels, 0);
         if (data == nullptr) {
-            error = std::string("unreadable PNG: ") + stbi_failure_reason();
+            error = std::string("unreadable or truncated PNG (") + stbi_failure_reason() + ")";
             return false;
         }
         image.samples.assign(data, data + static_cast<size_t>(w) * h * channels);
@@ -130,7 +130,7 @@ bool decode_png(const std::vector<uint8_t>& file, PngImage& image, std::string& 
     } else {
         stbi_uc* data = stbi_load_from_memory(bytes, size, &w, &h, &channels, 0);
         if (data == nullptr) {
-            error = std::string("unreadable PNG: ") + stbi_failure_reason();
+            error = std::string("unreadable or truncated PNG (") + stbi_failure_reason() + ")";
             return false;
         }
         image.samples.assign(data, data + static_cast<size_t>(w) * h * channels);

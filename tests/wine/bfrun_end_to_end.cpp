@@ -308,6 +308,17 @@ void bad_files() {
     for (const char* name :
          {"bad.missing.png", "bad.truncated.png", "bad.text.png", "bad.empty.png"})
         expect_failure(std::string("apply ") + name + " bad.out.png", "bad.out.png", 2);
+    // Headers claiming 3000000 columns (beyond the module's 'ms32' limit), and 40000 columns,
+    // too many for 16-bit coordinates without the big-document record: refused unread.
+    std::vector<uint8_t> wide = good;
+    const uint8_t columns_3000000[4] = {0x00, 0x2D, 0xC6, 0xC0};
+    std::memcpy(wide.data() + 16, columns_3000000, 4);
+    write_bytes("bad.wide.png", wide);
+    expect_failure("apply bad.wide.png bad.out.png", "bad.out.png", 3);
+    const uint8_t columns_40000[4] = {0x00, 0x00, 0x9C, 0x40};
+    std::memcpy(wide.data() + 16, columns_40000, 4);
+    write_bytes("bad.wide.png", wide);
+    expect_failure("apply bad.wide.png bad.out.png --no-big-document", "bad.out.png", 3);
     // OUT.png in a folder that does not exist.
     write_bytes("bad.good.png", good);
     const int status = run_bfrun("apply bad.good.png no-such-folder\\out.png");
