@@ -11,7 +11,7 @@ required_packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine64 xvfb xauth x11-apps
     libgtest-dev libbenchmark-dev
-    libstb-dev imagemagick icoutils
+    libstb-dev imagemagick fonts-dejavu-core icoutils
 )
 
 install_missing_packages() {
