@@ -7,6 +7,7 @@
 #include "about/open_link.h"
 #include "host/module_state.h"
 #include "host/suite_slot.h"
+#include "tests/unit/suite_slot_fixture.h"
 
 namespace {
 
@@ -67,15 +68,9 @@ class AboutLinkClick : public testing::Test {
         acquired.clear();
         refusal = 0;
         basic.AcquireSuite = fake_acquire;
-        module_state.basic_suite = &basic;
-        file_list_suite_slot.suite = nullptr;
-        file_list_suite_slot.status = 0;
+        hold_basic_suite_with_empty_slot(&basic);
     }
-    void TearDown() override {
-        file_list_suite_slot.suite = nullptr;
-        file_list_suite_slot.status = 0;
-        module_state.basic_suite = nullptr;
-    }
+    void TearDown() override { hold_basic_suite_with_empty_slot(nullptr); }
     SPBasicSuite basic{};
 };
 

@@ -5,6 +5,7 @@
 
 #include "host/module_state.h"
 #include "host/suite_slot.h"
+#include "tests/unit/suite_slot_fixture.h"
 
 namespace {
 
@@ -42,15 +43,10 @@ class SuiteSlotTest : public testing::Test {
         host = &fake_host;
         basic.AcquireSuite = fake_acquire;
         basic.ReleaseSuite = fake_release;
-        module_state.basic_suite = &basic;
-        file_list_suite_slot.suite = nullptr;
-        file_list_suite_slot.status = 0;
+        hold_basic_suite_with_empty_slot(&basic);
     }
     void TearDown() override {
-        // The real slot outlives the test; leave it empty so nothing is released at exit.
-        file_list_suite_slot.suite = nullptr;
-        file_list_suite_slot.status = 0;
-        module_state.basic_suite = nullptr;
+        hold_basic_suite_with_empty_slot(nullptr);
         host = nullptr;
     }
 
