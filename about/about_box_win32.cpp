@@ -7,8 +7,6 @@
 
 #include "about/about_messages.h"
 #include "about/centre_over_parent.h"
-#include "about/open_link.h"
-#include "host/module_state.h"
 
 static_assert(kMessageInitDialog == WM_INITDIALOG);
 static_assert(kMessageChar == WM_CHAR);
@@ -16,6 +14,9 @@ static_assert(kMessageCommand == WM_COMMAND);
 static_assert(kMessageLeftButtonDown == WM_LBUTTONDOWN);
 
 namespace {
+
+// Where the link button's address goes; set for the one modal box that is open.
+AddressOpener link_opener = nullptr;
 
 constexpr int kAboutDialogTemplate = 16000;
 
@@ -52,7 +53,7 @@ void centre_dialog(HWND dialog) {
 void open_link_button(HWND dialog, int control_id) {
     char text[kLinkBufferSize] = {};
     GetDlgItemTextA(dialog, control_id, text, sizeof text);
-    open_link(text);
+    open_link(text, link_opener);
 }
 
 INT_PTR CALLBACK about_dialog_procedure(HWND dialog, UINT message, WPARAM wparam,
@@ -77,10 +78,11 @@ INT_PTR CALLBACK about_dialog_procedure(HWND dialog, UINT message, WPARAM wparam
 
 } // namespace
 
-void show_about_box(intptr_t owner) {
+void show_about_box(intptr_t owner, void* module_instance, AddressOpener open_address) {
+    link_opener = open_address;
     // Its result does not matter: the box has nothing to report, and if it cannot be shown
     // the about command simply ends.
-    DialogBoxParamA(static_cast<HINSTANCE>(module_state.module_handle),
+    DialogBoxParamA(static_cast<HINSTANCE>(module_instance),
                     MAKEINTRESOURCEA(kAboutDialogTemplate), reinterpret_cast<HWND>(owner),
                     about_dialog_procedure, 0);
 }

@@ -1,17 +1,13 @@
 #include "host/coordinates.h"
 
-namespace {
-
-VRect widen(const Rect& r) {
+VRect widen_rect(const Rect& r) {
     return VRect{r.top, r.left, r.bottom, r.right};
 }
 
-Rect narrow(const VRect& r) {
+Rect low_16_bits(const VRect& r) {
     return Rect{static_cast<int16_t>(r.top), static_cast<int16_t>(r.left),
                 static_cast<int16_t>(r.bottom), static_cast<int16_t>(r.right)};
 }
-
-} // namespace
 
 bool uses_32bit_coordinates(const FilterRecord& record) {
     return record.bigDocumentData != nullptr &&
@@ -20,31 +16,41 @@ bool uses_32bit_coordinates(const FilterRecord& record) {
 
 VRect read_filter_rect(const FilterRecord& record) {
     return uses_32bit_coordinates(record) ? record.bigDocumentData->filterRect32
-                                          : widen(record.filterRect);
+                                          : widen_rect(record.filterRect);
+}
+
+VRect read_in_rect(const FilterRecord& record) {
+    return uses_32bit_coordinates(record) ? record.bigDocumentData->inRect32
+                                          : widen_rect(record.inRect);
 }
 
 VRect read_out_rect(const FilterRecord& record) {
     return uses_32bit_coordinates(record) ? record.bigDocumentData->outRect32
-                                          : widen(record.outRect);
+                                          : widen_rect(record.outRect);
+}
+
+VRect read_mask_rect(const FilterRecord& record) {
+    return uses_32bit_coordinates(record) ? record.bigDocumentData->maskRect32
+                                          : widen_rect(record.maskRect);
 }
 
 void write_in_rect(FilterRecord& record, const VRect& rect) {
     if (uses_32bit_coordinates(record))
         record.bigDocumentData->inRect32 = rect;
     else
-        record.inRect = narrow(rect);
+        record.inRect = low_16_bits(rect);
 }
 
 void write_out_rect(FilterRecord& record, const VRect& rect) {
     if (uses_32bit_coordinates(record))
         record.bigDocumentData->outRect32 = rect;
     else
-        record.outRect = narrow(rect);
+        record.outRect = low_16_bits(rect);
 }
 
 void write_mask_rect(FilterRecord& record, const VRect& rect) {
     if (uses_32bit_coordinates(record))
         record.bigDocumentData->maskRect32 = rect;
     else
-        record.maskRect = narrow(rect);
+        record.maskRect = low_16_bits(rect);
 }

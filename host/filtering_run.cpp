@@ -7,7 +7,7 @@
 #include "host/message_box.h"
 #include "host/module_state.h"
 #include "host/refusal_messages.h"
-#include "transform/luminance_to_alpha.h"
+#include "host/band_transform.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "host/plugin_main.h"
 
 #include "about/about_box.h"
+#include "host/browse_url.h"
 #include "host/coordinates.h"
 #include "host/filtering_run.h"
 #include "host/host_codes.h"
@@ -30,7 +31,8 @@ extern "C" void PluginMain(int16_t selector, void* record, intptr_t* data, int16
     if (selector == filterSelectorAbout) {
         auto* about = static_cast<AboutRecord*>(record);
         module_state.basic_suite = about->sSPBasic;
-        show_about_box(owner_window(about->platformData));
+        show_about_box(owner_window(about->platformData), module_state.module_handle,
+                       browse_url_through_host);
         return;
     }
 

@@ -2,17 +2,9 @@
 
 #include <cstring>
 
+#include "transform/samples.h"
+
 namespace {
-
-template <typename T> T load(const uint8_t* at) {
-    T value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
-template <typename T> void store(uint8_t* at, T value) {
-    std::memcpy(at, &value, sizeof value);
-}
 
 uint8_t matte_sample(uint8_t c, uint8_t a, Matte m) {
     return static_cast<uint8_t>(apply_matte(c, a, matte_level(m, kScale8), kScale8));
@@ -47,11 +39,11 @@ void deliver(const Layer& layer, const BandArea& band, Matte matte, uint8_t* out
         uint8_t* to = out + static_cast<size_t>(y - r.top) * static_cast<size_t>(row_bytes);
         for (int32_t x = r.left; x < r.right; ++x) {
             const uint8_t* pixel = layer.samples.data() + pixel_offset(layer, x, y);
-            const T alpha = load<T>(pixel + alpha_plane * sizeof(T));
+            const T alpha = load_sample<T>(pixel + alpha_plane * sizeof(T));
             for (int k = band.lo; k <= band.hi; ++k, to += sizeof(T)) {
-                const T value = load<T>(pixel + k * sizeof(T));
+                const T value = load_sample<T>(pixel + k * sizeof(T));
                 const bool keep = k == alpha_plane || matte == Matte::none;
-                store<T>(to, keep ? value : matte_sample(value, alpha, matte));
+                store_sample<T>(to, keep ? value : matte_sample(value, alpha, matte));
             }
         }
     }
@@ -72,12 +64,12 @@ void write_back(Layer& layer, const BandArea& band, Matte matte, const uint8_t* 
             if (std::memcmp(from, before, pixel_size) == 0) continue;
             uint8_t* pixel = layer.samples.data() + pixel_offset(layer, x, y);
             if (alpha_plane <= band.hi)
-                store<T>(pixel + alpha_plane * sizeof(T),
-                         load<T>(from + (alpha_plane - band.lo) * sizeof(T)));
-            const T alpha = load<T>(pixel + alpha_plane * sizeof(T));
+                store_sample<T>(pixel + alpha_plane * sizeof(T),
+                         load_sample<T>(from + (alpha_plane - band.lo) * sizeof(T)));
+            const T alpha = load_sample<T>(pixel + alpha_plane * sizeof(T));
             for (int k = band.lo; k <= band.hi && k < alpha_plane; ++k) {
-                const T value = load<T>(from + (k - band.lo) * sizeof(T));
-                store<T>(pixel + k * sizeof(T),
+                const T value = load_sample<T>(from + (k - band.lo) * sizeof(T));
+                store_sample<T>(pixel + k * sizeof(T),
                          matte == Matte::none ? value : unmatte_sample(value, alpha, matte));
             }
         }

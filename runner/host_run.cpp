@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/coordinates.h"
 #include "host/host_codes.h"
 #include "runner/band_transfer.h"
+#include "transform/samples.h"
 
 namespace {
 
@@ -62,25 +64,6 @@ void write_back_pending(Session& s) {
     mark_covered(s);
 }
 
-bool uses_32bit(const FilterRecord& record) {
-    return record.bigDocumentData != nullptr &&
-           record.bigDocumentData->PluginUsing32BitCoordinates != 0;
-}
-
-VRect widen(const Rect& r) {
-    return {r.top, r.left, r.bottom, r.right};
-}
-
-VRect requested_in_rect(const FilterRecord& r) {
-    return uses_32bit(r) ? r.bigDocumentData->inRect32 : widen(r.inRect);
-}
-VRect requested_out_rect(const FilterRecord& r) {
-    return uses_32bit(r) ? r.bigDocumentData->outRect32 : widen(r.outRect);
-}
-VRect requested_mask_rect(const FilterRecord& r) {
-    return uses_32bit(r) ? r.bigDocumentData->maskRect32 : widen(r.maskRect);
-}
-
 bool is_empty(const VRect& r) {
     return r.bottom <= r.top || r.right <= r.left;
 }
@@ -100,10 +83,10 @@ OSErr serve(Session& s) {
     FilterRecord& record = s.record;
     Layer& layer = *s.layer;
     const RunSettings& settings = *s.settings;
-    const size_t sample_size = sample_bytes(layer.depth);
+    const size_t sample_size = sample_size_for_depth(layer.depth);
 
-    const VRect in_rect = requested_in_rect(record);
-    const VRect out_rect = requested_out_rect(record);
+    const VRect in_rect = read_in_rect(record);
+    const VRect out_rect = read_out_rect(record);
     record.inData = nullptr;
     record.outData = nullptr;
     if (!is_empty(in_rect)) {
@@ -198,12 +181,14 @@ SPErr undefined_routine() {
     return kSuiteNotOffered;
 }
 
-int16_t narrow(int32_t value) {
+// The host's own 16-bit members for a layer too large for them hold the largest value they can.
+int16_t clamp_to_16_bits(int32_t value) {
     return static_cast<int16_t>(std::min(value, int32_t{32767}));
 }
 
-Rect narrow(const VRect& r) {
-    return {narrow(r.top), narrow(r.left), narrow(r.bottom), narrow(r.right)};
+Rect clamp_to_16_bits(const VRect& r) {
+    return {clamp_to_16_bits(r.top), clamp_to_16_bits(r.left), clamp_to_16_bits(r.bottom),
+            clamp_to_16_bits(r.right)};
 }
 
 void fill_record(Session& s) {
@@ -213,9 +198,9 @@ void fill_record(Session& s) {
     r = FilterRecord{};
     r.abortProc = abort_poll;
     r.progressProc = progress;
-    r.imageSize = {narrow(layer.height), narrow(layer.width)};
+    r.imageSize = {clamp_to_16_bits(layer.height), clamp_to_16_bits(layer.width)};
     r.planes = static_cast<int16_t>(layer.planes);
-    r.filterRect = narrow(settings.filter_rect);
+    r.filterRect = clamp_to_16_bits(settings.filter_rect);
     r.background[0] = r.background[1] = r.background[2] = 0xFFFF;
     r.maxSpace = 1 << 30;
     r.bufferSpace = 1 << 30;
@@ -270,8 +255,8 @@ RunReport run_filter(PluginEntry entry, Layer& layer, const RunSettings& setting
         return result == noErr;
     };
     auto anything_requested = [&]() {
-        return !is_empty(requested_in_rect(s.record)) || !is_empty(requested_out_rect(s.record)) ||
-               !is_empty(requested_mask_rect(s.record));
+        return !is_empty(read_in_rect(s.record)) || !is_empty(read_out_rect(s.record)) ||
+               !is_empty(read_mask_rect(s.record));
     };
 
     if (call(filterSelectorParameters) && call(filterSelectorPrepare) &&

@@ -3,19 +3,16 @@
 #include <cstring>
 
 #include "runner/sample_scale.h"
-
-size_t sample_bytes(int32_t depth) {
-    return depth == 32 ? 4 : depth == 16 ? 2 : 1;
-}
+#include "transform/samples.h"
 
 size_t pixel_bytes(const Layer& layer) {
-    return sample_bytes(layer.depth) * static_cast<size_t>(layer.planes);
+    return sample_size_for_depth(layer.depth) * static_cast<size_t>(layer.planes);
 }
 
 namespace {
 
 void put_sample(Layer& layer, size_t index, uint32_t file_sample, int bits) {
-    uint8_t* at = layer.samples.data() + index * sample_bytes(layer.depth);
+    uint8_t* at = layer.samples.data() + index * sample_size_for_depth(layer.depth);
     if (layer.depth == 32) {
         const float value = png_to_float(file_sample, bits);
         std::memcpy(at, &value, sizeof value);
@@ -28,7 +25,7 @@ void put_sample(Layer& layer, size_t index, uint32_t file_sample, int bits) {
 }
 
 uint32_t get_sample(const Layer& layer, size_t index, int bits) {
-    const uint8_t* at = layer.samples.data() + index * sample_bytes(layer.depth);
+    const uint8_t* at = layer.samples.data() + index * sample_size_for_depth(layer.depth);
     if (layer.depth == 32) {
         float value;
         std::memcpy(&value, at, sizeof value);

@@ -23,7 +23,6 @@ struct PngImage {
     std::vector<uint16_t> samples;
 };
 
-size_t sample_bytes(int32_t depth);
 size_t pixel_bytes(const Layer& layer);
 
 // The layer for an image: an opaque alpha plane where the file has none; 16-bit samples on

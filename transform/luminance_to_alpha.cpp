@@ -1,8 +1,6 @@
 #include "transform/luminance_to_alpha.h"
 
-#include <cstring>
-
-#include "host/coordinates.h"
+#include "transform/samples.h"
 
 namespace {
 
@@ -17,17 +15,6 @@ double luminance(double red, double green, double blue, double ceiling) {
     return m > ceiling ? ceiling : m; // a NaN fails the test and passes through
 }
 
-// Samples are read and written through memcpy: a host may hand over rows at any address.
-template <typename T> T load(const unsigned char* p) {
-    T value;
-    std::memcpy(&value, p, sizeof value);
-    return value;
-}
-
-template <typename T> void store(unsigned char* p, T value) {
-    std::memcpy(p, &value, sizeof value);
-}
-
 void colour_row_8(unsigned char* p, int64_t columns) {
     for (int64_t x = 0; x < columns; ++x, p += 4) {
         const auto o = static_cast<uint8_t>(luminance(p[0], p[1], p[2], 255.0));
@@ -39,23 +26,23 @@ void colour_row_8(unsigned char* p, int64_t columns) {
 void colour_row_16(unsigned char* p, int64_t columns) {
     for (int64_t x = 0; x < columns; ++x, p += 8) {
         const double m =
-            luminance(load<uint16_t>(p), load<uint16_t>(p + 2), load<uint16_t>(p + 4), 32768.0);
+            luminance(load_sample<uint16_t>(p), load_sample<uint16_t>(p + 2), load_sample<uint16_t>(p + 4), 32768.0);
         const auto o = static_cast<uint16_t>(m);
-        store<uint16_t>(p, o);
-        store<uint16_t>(p + 2, o);
-        store<uint16_t>(p + 4, o);
-        store<uint16_t>(p + 6, static_cast<uint16_t>(32768u - o));
+        store_sample<uint16_t>(p, o);
+        store_sample<uint16_t>(p + 2, o);
+        store_sample<uint16_t>(p + 4, o);
+        store_sample<uint16_t>(p + 6, static_cast<uint16_t>(32768u - o));
     }
 }
 
 void colour_row_32(unsigned char* p, int64_t columns) {
     for (int64_t x = 0; x < columns; ++x, p += 16) {
-        const double m = luminance(load<float>(p), load<float>(p + 4), load<float>(p + 8), 1.0);
+        const double m = luminance(load_sample<float>(p), load_sample<float>(p + 4), load_sample<float>(p + 8), 1.0);
         const auto o = static_cast<float>(m);
-        store<float>(p, o);
-        store<float>(p + 4, o);
-        store<float>(p + 8, o);
-        store<float>(p + 12, 1.0f - o);
+        store_sample<float>(p, o);
+        store_sample<float>(p + 4, o);
+        store_sample<float>(p + 8, o);
+        store_sample<float>(p + 12, 1.0f - o);
     }
 }
 
@@ -67,12 +54,12 @@ void grey_row_8(unsigned char* p, int64_t columns) {
 void grey_row_16(unsigned char* p, int64_t columns) {
     // Grey above 32768 wraps modulo 2^16, as the host's own arithmetic would.
     for (int64_t x = 0; x < columns; ++x, p += 4)
-        store<uint16_t>(p + 2, static_cast<uint16_t>(32768u - load<uint16_t>(p)));
+        store_sample<uint16_t>(p + 2, static_cast<uint16_t>(32768u - load_sample<uint16_t>(p)));
 }
 
 void grey_row_32(unsigned char* p, int64_t columns) {
     for (int64_t x = 0; x < columns; ++x, p += 8)
-        store<float>(p + 4, 1.0f - load<float>(p));
+        store_sample<float>(p + 4, 1.0f - load_sample<float>(p));
 }
 
 using RowTransform = void (*)(unsigned char*, int64_t);
@@ -86,10 +73,6 @@ RowTransform row_transform_for(int planes, int32_t depth) {
 
 } // namespace
 
-size_t sample_size_for_depth(int32_t depth) {
-    return depth == 32 ? 4 : depth == 16 ? 2 : 1;
-}
-
 void luminance_to_alpha(void* samples, int64_t rows, int64_t columns, ptrdiff_t row_stride,
                         int planes, int32_t depth) {
     const RowTransform transform_row = row_transform_for(planes, depth);
@@ -97,19 +80,4 @@ void luminance_to_alpha(void* samples, int64_t rows, int64_t columns, ptrdiff_t 
     auto* row = static_cast<unsigned char*>(samples);
     for (int64_t y = 0; y < rows; ++y, row += row_stride)
         transform_row(row, columns);
-}
-
-void transform_band(FilterRecord& record) {
-    const VRect band = read_out_rect(record);
-    const int64_t rows = int64_t{band.bottom} - band.top;
-    const int64_t columns = int64_t{band.right} - band.left;
-    if (rows <= 0 || columns <= 0) return;
-
-    // outRowBytes is the host's row pitch; a pitch shorter than a packed row cannot be right,
-    // so such rows are taken as packed back to back.
-    const int64_t packed_row =
-        columns * record.planes * static_cast<int64_t>(sample_size_for_depth(record.depth));
-    const int64_t stride = record.outRowBytes >= packed_row ? record.outRowBytes : packed_row;
-    luminance_to_alpha(record.outData, rows, columns, static_cast<ptrdiff_t>(stride), record.planes,
-                       record.depth);
 }

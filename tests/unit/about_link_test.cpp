@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "about/open_link.h"
+#include "about/link_button.h"
+#include "host/browse_url.h"
 #include "host/module_state.h"
 #include "host/suite_slot.h"
 #include "tests/unit/suite_slot_fixture.h"
@@ -75,8 +76,8 @@ class AboutLinkClick : public testing::Test {
 };
 
 TEST_F(AboutLinkClick, OpensTheAddressAndAcquiresOnlyOnFirstClick) {
-    open_link("brightfade.example");
-    open_link("brightfade.example");
+    open_link("brightfade.example", browse_url_through_host);
+    open_link("brightfade.example", browse_url_through_host);
     EXPECT_EQ(opened,
               (std::vector<std::string>{"http://brightfade.example", "http://brightfade.example"}));
     EXPECT_EQ(acquired.size(), 1u);
@@ -84,8 +85,8 @@ TEST_F(AboutLinkClick, OpensTheAddressAndAcquiresOnlyOnFirstClick) {
 
 TEST_F(AboutLinkClick, RefusedSuiteOpensNothingAndIsAskedForAgain) {
     refusal = -1;
-    open_link("brightfade.example");
-    open_link("brightfade.example");
+    open_link("brightfade.example", browse_url_through_host);
+    open_link("brightfade.example", browse_url_through_host);
     EXPECT_TRUE(opened.empty());
     EXPECT_EQ(acquired.size(), 2u);
     EXPECT_EQ(file_list_suite_slot.status, -1);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "host/coordinates.h"
 #include "host/host_codes.h"
 #include "host/plugin_main.h"
 
@@ -18,10 +19,6 @@ void progress_callback(int32_t done, int32_t total) {
 }
 Boolean abort_callback() {
     return active_host->abort_proc();
-}
-
-VRect widen(const Rect& r) {
-    return VRect{r.top, r.left, r.bottom, r.right};
 }
 
 } // namespace
@@ -95,10 +92,9 @@ void FakeFilterHost::write_back() {
 OSErr FakeFilterHost::advance_state() {
     write_back();
     log.push_back("advance");
-    const bool big_in_use = record.bigDocumentData != nullptr && big.PluginUsing32BitCoordinates;
-    const VRect out = big_in_use ? big.outRect32 : widen(record.outRect);
+    const VRect out = read_out_rect(record);
     requested.push_back(out);
-    requested_in.push_back(big_in_use ? big.inRect32 : widen(record.inRect));
+    requested_in.push_back(read_in_rect(record));
     requested_planes.push_back(record.outLoPlane * 10 + record.outHiPlane);
     if (fail_advance_at == int(requested.size())) return fail_status;
     if (null_out_data) {

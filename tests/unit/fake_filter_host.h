@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/host_records.h"
+#include "transform/samples.h"
 
 struct FakeFilterHost {
     // The image: width x height pixels of `planes` samples of depth/8 bytes, rows packed.
@@ -48,7 +49,7 @@ struct FakeFilterHost {
                    bool big_document = false);
     ~FakeFilterHost();
 
-    size_t sample_size() const { return depth == 32 ? 4 : depth == 16 ? 2 : 1; }
+    size_t sample_size() const { return sample_size_for_depth(depth); }
     size_t image_row_bytes() const { return size_t(width) * planes * sample_size(); }
     unsigned char* pixel(int32_t row, int32_t column) {
         return image.data() + size_t(row) * image_row_bytes() +

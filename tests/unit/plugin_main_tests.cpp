@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "host/browse_url.h"
 #include "host/host_codes.h"
 #include "host/module_state.h"
 #include "host/plugin_main.h"
@@ -94,7 +95,10 @@ TEST(PluginMain, AboutReadsOnlyBasicSuiteAndPlatformData) {
     int16_t result = 0x3333;
     shown_about_boxes.clear();
     PluginMain(filterSelectorAbout, &about, nullptr, &result);
-    EXPECT_EQ(shown_about_boxes, (std::vector<intptr_t>{0x1234}));
+    ASSERT_EQ(shown_about_boxes.size(), 1u);
+    EXPECT_EQ(shown_about_boxes[0].owner, 0x1234);
+    EXPECT_EQ(shown_about_boxes[0].module_instance, module_state.module_handle);
+    EXPECT_EQ(shown_about_boxes[0].open_address, browse_url_through_host);
     EXPECT_EQ(module_state.basic_suite, &basic);
     EXPECT_EQ(module_state.record, &about);
     EXPECT_EQ(std::memcmp(&before, &about, sizeof before), 0);
@@ -104,7 +108,7 @@ TEST(PluginMain, AboutReadsOnlyBasicSuiteAndPlatformData) {
     about.platformData = nullptr;
     about.sSPBasic = nullptr;
     PluginMain(filterSelectorAbout, &about, nullptr, &result);
-    EXPECT_EQ(shown_about_boxes.back(), 0);
+    EXPECT_EQ(shown_about_boxes.back().owner, 0);
     EXPECT_EQ(module_state.basic_suite, nullptr);
 }
 

@@ -4,12 +4,12 @@
 #include "host/message_box.h"
 
 std::vector<ShownMessageBox> shown_message_boxes;
-std::vector<intptr_t> shown_about_boxes;
+std::vector<ShownAboutBox> shown_about_boxes;
 
 void show_message_box(intptr_t owner, const char16_t* caption, const char16_t* text) {
     shown_message_boxes.push_back({owner, caption, text});
 }
 
-void show_about_box(intptr_t owner) {
-    shown_about_boxes.push_back(owner);
+void show_about_box(intptr_t owner, void* module_instance, AddressOpener open_address) {
+    shown_about_boxes.push_back({owner, module_instance, open_address});
 }

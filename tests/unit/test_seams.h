@@ -6,11 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "about/link_button.h"
+
 struct ShownMessageBox {
     intptr_t owner;
     std::u16string caption;
     std::u16string text;
 };
 
+struct ShownAboutBox {
+    intptr_t owner;
+    void* module_instance;
+    AddressOpener open_address;
+};
+
 extern std::vector<ShownMessageBox> shown_message_boxes;
-extern std::vector<intptr_t> shown_about_boxes; // owner of each about box
+extern std::vector<ShownAboutBox> shown_about_boxes;

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "host/band_transform.h"
 #include "transform/luminance_to_alpha.h"
 
 namespace {

@@ -1,7 +1,6 @@
 # bfrun, the host, driving the real module end to end on PNG files made by the test.
 add_executable(bfrun_end_to_end ${CMAKE_CURRENT_LIST_DIR}/bfrun_end_to_end.cpp)
 target_link_libraries(bfrun_end_to_end PRIVATE bfrun_core)
-target_compile_options(bfrun_end_to_end PRIVATE -ffp-contract=off)
 target_link_options(bfrun_end_to_end PRIVATE -static)
 add_dependencies(bfrun_end_to_end bfrun Brightfade)
 foreach(case core_rgba8 types float selection quirks stops bad_files large info)
