@@ -25,7 +25,8 @@ install_missing_packages() {
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
     $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends \
+        -o DPkg::Lock::Timeout=600 "${missing[@]}"
 }
 
 jobs=$(nproc 2>/dev/null || echo 2)
