@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "resources/maker.h"
+#include "resources/version.h"
 
 namespace {
 
@@ -39,14 +40,14 @@ std::vector<VersionString> expected_strings() {
         {L"Comments", L""},
         {L"CompanyName", widen(BRIGHTFADE_MAKER_DOMAIN)},
         {L"FileDescription", L"Brightfade Plug-In"},
-        {L"FileVersion", L"1.0"},
+        {L"FileVersion", widen(BRIGHTFADE_VERSION)},
         {L"InternalName", L"Brightfade Plug-In"},
         {L"LegalCopyright", widen(BRIGHTFADE_MAKER_NOTICE)},
         {L"LegalTrademarks", L""},
         {L"OriginalFilename", L"Brightfade Plug-In"},
         {L"PrivateBuild", L""},
         {L"ProductName", widen(BRIGHTFADE_MAKER_DOMAIN) + L" Brightfade Plug-In"},
-        {L"ProductVersion", L"1.0"},
+        {L"ProductVersion", widen(BRIGHTFADE_VERSION)},
         {L"SpecialBuild", L""},
     };
 }
