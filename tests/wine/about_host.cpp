@@ -5,8 +5,8 @@
 //
 //   about_host <module> <run> [screenshot.png]
 //
-// runs: link, escape, enter, ok, cancel, escape_key, no_click, refused, no_basic_suite,
-//       no_owner
+// runs: link, escape, enter, ok, cancel, escape_key, enter_key, no_click, refused,
+//       no_basic_suite, no_owner
 #include "tests/wine/about_test_support.h"
 
 #include <algorithm>
@@ -230,16 +230,29 @@ void click_surface(HWND dialog) {
     SendMessageA(dialog, WM_LBUTTONUP, 0, at);
 }
 
-void press_escape_key(HWND dialog) {
-    // Through the input queue, so that the dialog manager turns it into IDCANCEL.
+// A key pressed and released through the input queue, as a user types it, with the focus on
+// the link button (the box's only enabled control), so that the dialog manager sees it first.
+void press_key(HWND dialog, WORD key) {
     SetForegroundWindow(dialog);
     SetFocus(GetDlgItem(dialog, 4));
     INPUT keys[2] = {};
     keys[0].type = keys[1].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+    keys[0].ki.wVk = keys[1].ki.wVk = key;
     keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, keys, sizeof(INPUT));
 }
+
+// The dialog manager turns Escape into IDCANCEL.
+void press_escape_key(HWND dialog) {
+    press_key(dialog, VK_ESCAPE);
+}
+
+// Enter would be the default button's command, but that button (IDOK) is disabled.
+void press_enter_key(HWND dialog) {
+    press_key(dialog, VK_RETURN);
+}
+
+void wait_a_tick(HWND) {}
 
 bool is_open(HWND dialog) {
     return IsWindow(dialog) && IsWindowVisible(dialog);
@@ -329,6 +342,12 @@ int main(int argc, char** argv) {
         });
     } else if (run == "escape_key") {
         steps.push_back(press_escape_key);
+    } else if (run == "enter_key") {
+        // The key neither closes the box nor opens the link; a click on the surface then does.
+        steps.push_back(press_enter_key);
+        for (int tick = 0; tick < 5; ++tick)
+            steps.push_back(wait_a_tick);
+        steps.push_back(click_surface);
     } else if (run == "no_click" || run == "no_owner") {
         steps.push_back(click_surface);
     } else {
