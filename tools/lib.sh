@@ -14,6 +14,15 @@ required_packages=(
     libstb-dev imagemagick fonts-dejavu-core icoutils
 )
 
+# --- Release (tools/release and its tests in tests/release) -----------------------------------
+required_packages+=(git zip unzip)
+
+# The release version, from its one place.
+release_version() {
+    sed -n 's/^#define BRIGHTFADE_VERSION "\(.*\)"$/\1/p' "$repo/resources/version.h"
+}
+# --- end of release ---------------------------------------------------------------------------
+
 install_missing_packages() {
     local missing=()
     local p
