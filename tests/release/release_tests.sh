@@ -112,8 +112,7 @@ line_ends() {
         [ "$(tail -c 2 "$file" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "$name does not end in CR LF"
         [ "$(tr -cd '\n' <"$file" | wc -c)" = "$(grep -c $'\r$' "$file")" ] ||
             fail "$name has lines that do not end in CR LF"
-        [ "$(tr -cd '\r' <"$file" | wc -c)" = "$(tr -cd '\n' <"$file" | wc -c)" ] ||
-            fail "$name has a CR that ends no line"
+        ! LC_ALL=C grep -q $'\r.' "$file" || fail "$name has a CR inside a line"
         iconv -f UTF-8 -t UTF-8 "$file" >/dev/null 2>&1 || fail "$name is not valid UTF-8"
     done < <(find "$package" -type f | sort)
 }
