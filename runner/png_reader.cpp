@@ -157,6 +157,10 @@ bool PngReader::read_image(uint8_t* image, Failure& failure) {
 bool PngReader::finish(Failure& failure) {
     const int error = spng_decode_chunks(ctx_);
     if (error != 0) return fail(error, failure);
+    if (!check_.ended_with_iend())
+        return set_failure(failure, kExitBadInput,
+                           "the file ends early, after byte " + std::to_string(check_.position()) +
+                               " (in " + check_.where() + ")");
     std::string why;
     if (!check_.image_data_complete(why)) return set_failure(failure, kExitBadInput, why);
     return true;

@@ -83,6 +83,10 @@ std::string PngStreamCheck::last_checked() const {
            std::to_string(checked_start_);
 }
 
+bool PngStreamCheck::ended_with_iend() const {
+    return part_ == Part::length && part_left_ == 4 && std::memcmp(checked_type_, "IEND", 4) == 0;
+}
+
 bool PngStreamCheck::take(const uint8_t* bytes, size_t size) {
     if (!failure_.empty()) return false;
     while (size > 0) {

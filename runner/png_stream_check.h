@@ -46,6 +46,9 @@ class PngStreamCheck {
     // The chunk whose CRC was read last: a CRC found wrong is that chunk's, though the reader
     // may have read on into the next chunk's header before it looked.
     std::string last_checked() const;
+    // The last bytes taken were IEND's CRC. (libspng takes the end of the file inside IEND's
+    // CRC for a CRC to ignore.)
+    bool ended_with_iend() const;
     uint64_t position() const { return position_; }
 
   private:

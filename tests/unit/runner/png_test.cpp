@@ -143,7 +143,8 @@ TEST(PngReader, DamagedFilesAreRefusedSayingWhatAndWhere) {
     edited("bit depth 0", ihdr + 8 + 8, 0, "the header declares bit depth 0", kExitBadInput, ihdr);
     // Width 0x00FFFFFF: a size the limits refuse before any decoding.
     edited("huge size", ihdr + 8 + 1, 0xFF, "is larger than bfrun accepts", kExitTooLarge, ihdr);
-    for (size_t cut : {size_t{0}, size_t{5}, size_t{20}, idat + 30, idat_end + 2, iend + 4})
+    for (size_t cut : {size_t{0}, size_t{5}, size_t{20}, idat + 30, idat_end, idat_end + 2,
+                       iend + 4, good.size() - 1})
         cases.push_back({"cut", std::vector<uint8_t>(good.begin(), good.begin() + cut),
                          kExitBadInput, cut == 0 ? "the file is empty" : "the file ends early"});
     for (const Case& c : cases) {
