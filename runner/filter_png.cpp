@@ -5,16 +5,20 @@
 
 #include "runner/png_reader.h"
 #include "runner/png_writer.h"
+#include "runner/row_queue.h"
 #include "runner/row_store.h"
 #include "runner/run_setup.h"
 
 namespace {
 
-// The reader and writer as the row store sees them. An RGBA file written as grey + alpha
-// checks that every row it writes has no colour; the first that has stops the attempt.
+// The reader and writer as the row store sees them; rows are written on a thread of their
+// own. An RGBA file written as grey + alpha checks that every row it writes has no colour;
+// the first that has stops the attempt.
 struct FileFlow : RowFlow {
     FileFlow(PngReader& reader, PngWriter& writer, bool grey_from_rgba, const FilterHooks& hooks)
-        : reader(reader), writer(writer), grey_from_rgba(grey_from_rgba), hooks(hooks) {
+        : reader(reader), writer(writer), grey_from_rgba(grey_from_rgba), hooks(hooks),
+          queue(reader.layout().row_bytes, kQueuedRows,
+                [this](const uint8_t* row) { return encode(row); }) {
         if (grey_from_rgba)
             grey_row.resize(size_t{reader.layout().width} * 2 * (reader.layout().bits / 8));
     }
@@ -25,7 +29,21 @@ struct FileFlow : RowFlow {
     bool write_row(const uint8_t* row) override {
         if (hooks.interrupted != nullptr && hooks.interrupted())
             return set_failure(failure, kExitCanceled, "stopped by Ctrl+C");
-        if (!grey_from_rgba) return writer.write_row(row, failure);
+        if (queue.push(row)) return true;
+        failure = write_failure;
+        return false;
+    }
+
+    // After the last row: waits until it is written.
+    bool finish() {
+        if (queue.finish()) return true;
+        failure = write_failure;
+        return false;
+    }
+
+    // On the queue's thread.
+    bool encode(const uint8_t* row) {
+        if (!grey_from_rgba) return writer.write_row(row, write_failure);
         const size_t width = reader.layout().width;
         if (reader.layout().bits == 16) {
             for (size_t x = 0; x < width; ++x) {
@@ -43,7 +61,7 @@ struct FileFlow : RowFlow {
                 grey_row[2 * x + 1] = p[3];
             }
         }
-        return writer.write_row(grey_row.data(), failure);
+        return writer.write_row(grey_row.data(), write_failure);
     }
 
     bool found_colour() {
@@ -51,13 +69,15 @@ struct FileFlow : RowFlow {
         return false;
     }
 
+    static constexpr size_t kQueuedRows = 64;
     PngReader& reader;
     PngWriter& writer;
     bool grey_from_rgba;
     const FilterHooks& hooks;
     std::vector<uint8_t> grey_row;
-    bool colour_found = false;
-    Failure failure;
+    bool colour_found = false; // set on the queue's thread, read after it stopped
+    Failure failure, write_failure;
+    RowQueue queue; // last: its thread stops before the rest goes
 };
 
 bool covers_image(const VRect& r, const PngLayout& image) {
@@ -140,7 +160,7 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
         set_failure(failure, outcome, error);
         return Next::done;
     }
-    if (!store.release_all()) {
+    if (!store.release_all() || !flow.finish()) {
         if (flow.colour_found) {
             plan.colour_output = true;
             return Next::again;

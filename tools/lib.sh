@@ -50,7 +50,7 @@ build_native() {
 # build folder through a private apt set-up: deb-src entries derived from the machine's own
 # Debian sources (tools/deb-src-entries), package lists and cache of its own. Nothing of the
 # system's apt configuration changes, and apt checks the signatures and hashes as usual.
-required_packages+=(libspng-dev zlib1g-dev libz-mingw-w64-dev dpkg-dev)
+required_packages+=(libspng-dev zlib1g-dev libz-mingw-w64-dev dpkg-dev time)
 libspng_source="$build_root/libspng-0.7.3"
 
 fetch_libspng_source() {
