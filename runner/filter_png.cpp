@@ -1,5 +1,6 @@
 #include "runner/filter_png.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -11,16 +12,28 @@
 
 namespace {
 
-// The reader and writer as the row store sees them; rows are written on a thread of their
-// own. An RGBA file written as grey + alpha checks that every row it writes has no colour;
-// the first that has stops the attempt.
+// The reader and writer as the row store sees them; rows are compressed and written on a
+// thread of their own. An RGBA file written as grey + alpha checks that every row it writes
+// has no colour; the first that has stops the attempt.
 struct FileFlow : RowFlow {
     FileFlow(PngReader& reader, PngWriter& writer, bool grey_from_rgba, const FilterHooks& hooks)
-        : reader(reader), writer(writer), grey_from_rgba(grey_from_rgba), hooks(hooks),
-          queue(reader.layout().row_bytes, kQueuedRows,
-                [this](const uint8_t* row) { return encode(row); }) {
-        if (grey_from_rgba)
-            grey_row.resize(size_t{reader.layout().width} * 2 * (reader.layout().bits / 8));
+        : reader(reader), grey_from_rgba(grey_from_rgba), hooks(hooks),
+          queue(output_row_bytes(reader.layout(), grey_from_rgba),
+                queued_rows(output_row_bytes(reader.layout(), grey_from_rgba)),
+                [this, &writer](const uint8_t* row) {
+                    return writer.write_row(row, write_failure);
+                }) {
+        if (grey_from_rgba) grey_row.resize(output_row_bytes(reader.layout(), true));
+    }
+
+    // 64 rows, or fewer for rows so wide that 64 would pass 16 MiB; 2 at least.
+    static size_t queued_rows(size_t row_bytes) {
+        const size_t fit = (size_t{16} << 20) / std::max<size_t>(row_bytes, 1);
+        return std::max<size_t>(2, std::min<size_t>(64, fit));
+    }
+
+    static size_t output_row_bytes(const PngLayout& layout, bool grey) {
+        return grey ? size_t{layout.width} * 2 * (layout.bits / 8) : layout.row_bytes;
     }
 
     bool read_row(uint8_t* row) override { return reader.read_row(row, failure); }
@@ -29,7 +42,11 @@ struct FileFlow : RowFlow {
     bool write_row(const uint8_t* row) override {
         if (hooks.interrupted != nullptr && hooks.interrupted())
             return set_failure(failure, kExitCanceled, "stopped by Ctrl+C");
-        if (queue.push(row)) return true;
+        if (grey_from_rgba && !to_grey(row)) {
+            colour_found = true;
+            return false;
+        }
+        if (queue.push(grey_from_rgba ? grey_row.data() : row)) return true;
         failure = write_failure;
         return false;
     }
@@ -41,43 +58,36 @@ struct FileFlow : RowFlow {
         return false;
     }
 
-    // On the queue's thread.
-    bool encode(const uint8_t* row) {
-        if (!grey_from_rgba) return writer.write_row(row, write_failure);
+    // RGBA to grey + alpha, false at the first pixel with colour.
+    bool to_grey(const uint8_t* row) {
         const size_t width = reader.layout().width;
         if (reader.layout().bits == 16) {
             for (size_t x = 0; x < width; ++x) {
                 uint16_t p[4];
                 std::memcpy(p, row + 8 * x, 8);
-                if (p[0] != p[1] || p[1] != p[2]) return found_colour();
+                if (p[0] != p[1] || p[1] != p[2]) return false;
                 std::memcpy(grey_row.data() + 4 * x, p, 2);
                 std::memcpy(grey_row.data() + 4 * x + 2, p + 3, 2);
             }
         } else {
             for (size_t x = 0; x < width; ++x) {
                 const uint8_t* p = row + 4 * x;
-                if (p[0] != p[1] || p[1] != p[2]) return found_colour();
+                if (p[0] != p[1] || p[1] != p[2]) return false;
                 grey_row[2 * x] = p[0];
                 grey_row[2 * x + 1] = p[3];
             }
         }
-        return writer.write_row(grey_row.data(), write_failure);
+        return true;
     }
 
-    bool found_colour() {
-        colour_found = true;
-        return false;
-    }
-
-    static constexpr size_t kQueuedRows = 64;
     PngReader& reader;
-    PngWriter& writer;
     bool grey_from_rgba;
     const FilterHooks& hooks;
     std::vector<uint8_t> grey_row;
-    bool colour_found = false; // set on the queue's thread, read after it stopped
-    Failure failure, write_failure;
-    RowQueue queue; // last: its thread stops before the rest goes
+    bool colour_found = false;
+    Failure failure;
+    Failure write_failure; // set on the queue's thread, read once it has stopped
+    RowQueue queue;        // last: its thread stops before the rest goes
 };
 
 bool covers_image(const VRect& r, const PngLayout& image) {
