@@ -1,6 +1,7 @@
 #include "runner/console_win32.h"
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <atomic>
 #include <cstdio>
@@ -78,6 +79,18 @@ void catch_interrupts() {
 
 bool user_interrupted() {
     return interrupted;
+}
+
+bool stderr_is_console() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+uint64_t peak_memory_bytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return counters.PeakWorkingSetSize;
 }
 
 intptr_t create_owner_window() {

@@ -8,6 +8,12 @@
 void catch_interrupts();
 bool user_interrupted();
 
+// stderr is a console window (not a file or a pipe): a progress bar can be drawn there.
+bool stderr_is_console();
+
+// The most memory the process has held (its peak working set), in bytes.
+uint64_t peak_memory_bytes();
+
 // A hidden top-level window to own the module's dialogs; 0 if none can be made.
 intptr_t create_owner_window();
 void destroy_owner_window(intptr_t window);

@@ -1,6 +1,6 @@
-// bfrun's host side: fills a filter record for a layer, calls the module's entry point with
-// the selectors in Photoshop's order, and serves each advanceState from the layer, with the
-// matting and copying the module's filter case table asks for.
+// bfrun's host side: fills a filter record for the image in a row store, calls the module's
+// entry point with the selectors in Photoshop's order, and serves each advanceState from the
+// store, with the matting and copying the module's filter case table asks for.
 #pragma once
 
 #include <cstdint>
@@ -8,14 +8,15 @@
 #include <vector>
 
 #include "host/host_records.h"
-#include "runner/layer.h"
 #include "runner/matting.h"
+#include "runner/row_store.h"
 
 using PluginEntry = void (*)(int16_t selector, void* record, intptr_t* data, int16_t* result);
 
 struct RunSettings {
     int16_t image_mode = 0;
     int16_t filter_case = 4;
+    int32_t depth = 8; // the host's: 8, 16 or 32 (float)
     VRect filter_rect{0, 0, 0, 0};
     Matte input_matte = Matte::white;
     Matte output_matte = Matte::white;
@@ -39,6 +40,12 @@ struct RunReport {
     bool covered = false;   // every pixel of the filter rectangle was written back
     bool pad_intact = true; // no pad byte of outData was changed
     std::string fault;      // a request the host could not serve, if any
+    // The host stopped the run itself: the store could not read or write a row (its flow
+    // knows why), ran out of memory, or the module asked for rows already written, which
+    // needs the whole image held (rows_gone).
+    bool stopped = false;
+    bool rows_gone = false;
+    bool out_of_memory = false;
 };
 
 // How the run ended, for the exit status.
@@ -46,11 +53,16 @@ enum class RunOutcome {
     done,
     refused,        // the module requested nothing and left the result word at 0
     result_code,    // a nonzero result word
-    protocol_fault, // result 0 but the bands did not cover the rectangle, or a bad request
+    protocol_fault, // a request the host could not serve, too many calls, or the bands did
+                    // not cover the rectangle
 };
 
-// Runs the filter over `layer` in place. The layer is changed only as the module's bands are
-// written back; the caller keeps a copy if it wants the original.
-RunReport run_filter(PluginEntry entry, Layer& layer, const RunSettings& settings);
+// The most advanceState and continue calls a run may take over this rectangle: twice one a
+// row and one a 256 x 256 tile, and 1024 more. A module past it is taken as runaway.
+int64_t host_call_limit(const VRect& filter_rect);
+
+// Runs the filter over the image in `store`. Rows change only as the module's bands are
+// written back.
+RunReport run_filter(PluginEntry entry, RowStore& store, const RunSettings& settings);
 
 RunOutcome classify_run(const RunReport& report);

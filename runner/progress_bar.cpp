@@ -16,3 +16,9 @@ std::string progress_line(int32_t done, int32_t total, int width) {
     line += p + "% (" + std::to_string(done) + "/" + std::to_string(total) + ")";
     return line;
 }
+
+bool ProgressThrottle::due(int64_t now_ms, int32_t done, int32_t total) {
+    if (done < total && last_ms != INT64_MIN && now_ms - last_ms < 100) return false;
+    last_ms = now_ms;
+    return true;
+}

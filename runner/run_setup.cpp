@@ -1,5 +1,7 @@
 #include "runner/run_setup.h"
 
+#include <algorithm>
+
 #include "host/host_codes.h"
 
 int16_t image_mode_for(int planes, int32_t depth) {
@@ -23,42 +25,41 @@ Matte matte_for_handling(uint8_t handling, bool& known) {
     }
 }
 
-ExitStatus check_image_size(uint32_t width, uint32_t height, const Pipl& pipl,
-                            const Options& options, std::string& error) {
-    if (width == 0 || height == 0) {
-        error = "the image has no pixels";
-        return kExitBadInput;
+ReadLimits read_limits_for(const Pipl& pipl, const Options& options) {
+    ReadLimits limits;
+    limits.max_pixels = options.max_pixels;
+    if (pipl.has_limits) {
+        limits.max_width = static_cast<uint32_t>(std::max(pipl.max_width, 0));
+        limits.max_height = static_cast<uint32_t>(std::max(pipl.max_height, 0));
+        limits.size_limit_owner = "the module accepts";
     }
-    if (pipl.has_limits && (height > static_cast<uint32_t>(pipl.max_height) ||
-                            width > static_cast<uint32_t>(pipl.max_width))) {
-        error = "the image (" + std::to_string(width) + " x " + std::to_string(height) +
-                ") is larger than the module accepts (" + std::to_string(pipl.max_width) + " x " +
-                std::to_string(pipl.max_height) + ")";
-        return kExitTooLarge;
+    if (!options.big_document) {
+        limits.max_width = std::min<uint32_t>(limits.max_width, 32767);
+        limits.max_height = std::min<uint32_t>(limits.max_height, 32767);
+        limits.size_limit_owner = "16-bit coordinates allow (--no-big-document)";
     }
-    if (!options.big_document && (width > 32767 || height > 32767)) {
-        error = "the image is too large for 16-bit coordinates (--no-big-document)";
-        return kExitTooLarge;
-    }
-    return kExitDone;
+    return limits;
 }
 
-ExitStatus setup_run(const Options& options, const Pipl& pipl, const Layer& layer,
+ExitStatus setup_run(const Options& options, const Pipl& pipl, const PngLayout& image,
                      RunSettings& settings, std::string& error) {
     settings = RunSettings{};
+    settings.depth = options.depth == 32 ? 32 : image.bits;
     settings.image_mode =
-        options.mode >= 0 ? options.mode : image_mode_for(layer.planes, layer.depth);
+        options.mode >= 0 ? options.mode : image_mode_for(image.channels, settings.depth);
     settings.filter_case = options.filter_case;
     if (options.has_rect) {
         const VRect& r = options.rect;
-        if (r.bottom > layer.height || r.right > layer.width) {
-            error = "--rect reaches outside the " + std::to_string(layer.width) + " x " +
-                    std::to_string(layer.height) + " image";
+        if (static_cast<uint32_t>(r.bottom) > image.height ||
+            static_cast<uint32_t>(r.right) > image.width) {
+            error = "--rect reaches outside the " + std::to_string(image.width) + " x " +
+                    std::to_string(image.height) + " image";
             return kExitUsage;
         }
         settings.filter_rect = r;
     } else {
-        settings.filter_rect = {0, 0, layer.height, layer.width};
+        settings.filter_rect = {0, 0, static_cast<int32_t>(image.height),
+                                static_cast<int32_t>(image.width)};
     }
     const size_t index = static_cast<size_t>(options.filter_case - 1);
     if (index >= pipl.filter_cases.size()) {

@@ -1,6 +1,6 @@
 // From the command line, the module's property list and the image to the settings of one run,
-// with the checks that come first: image size against the module's limits, the rectangle
-// against the image, and the module's handling of the filter case.
+// with the checks that come first: the size limits the reader applies before decoding, the
+// rectangle against the image, and the module's handling of the filter case.
 #pragma once
 
 #include <string>
@@ -9,16 +9,17 @@
 #include "runner/options.h"
 #include "runner/outcome.h"
 #include "runner/pipl.h"
+#include "runner/png_reader.h"
 
 // The host's image mode for a layer: Grayscale or RGB at its depth.
 int16_t image_mode_for(int planes, int32_t depth);
 
 Matte matte_for_handling(uint8_t handling, bool& known);
 
-// Checks the image's size before it is decoded. kExitDone when it may be read.
-ExitStatus check_image_size(uint32_t width, uint32_t height, const Pipl& pipl,
-                            const Options& options, std::string& error);
+// The sizes the reader accepts: the module's 'ms32' limits (16-bit coordinates with
+// --no-big-document) and --max-pixels.
+ReadLimits read_limits_for(const Pipl& pipl, const Options& options);
 
-// kExitDone and the settings, or an exit status and its explanation.
-ExitStatus setup_run(const Options& options, const Pipl& pipl, const Layer& layer,
+// kExitDone and the settings for an image of this layout, or an exit status and why.
+ExitStatus setup_run(const Options& options, const Pipl& pipl, const PngLayout& image,
                      RunSettings& settings, std::string& error);

@@ -12,9 +12,11 @@ std::string narrow_utf8(const std::wstring& text);
 // Brightfade.8bf in bfrun.exe's own folder.
 std::string default_module_path();
 
-bool read_file(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
-// Writes a file beside `path` and renames it over `path`, so `path` is never left partial.
-bool replace_file(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
+// Both paths name one file (compared as full paths, letter case aside).
+bool same_file(const std::string& a, const std::string& b);
+
+// The number of processors Windows runs this process on.
+int processor_count();
 
 // The module's PIPL 16000, read with the module loaded as data only.
 bool read_property_list(const std::string& module_path, std::vector<uint8_t>& bytes,

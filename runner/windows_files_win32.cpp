@@ -31,57 +31,30 @@ std::string default_module_path() {
     return narrow_utf8(folder + L"\\Brightfade.8bf");
 }
 
-bool read_file(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-    HANDLE file = CreateFileW(widen_utf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND
-                    ? "no such file"
-                    : "cannot open it (error " + std::to_string(GetLastError()) + ")";
-        return false;
-    }
-    LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(file, &size) != 0 && size.QuadPart < (1LL << 31);
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        size_t done = 0;
-        while (ok && done < bytes.size()) {
-            DWORD got = 0;
-            ok = ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
-                          nullptr) != 0 &&
-                 got > 0;
-            done += got;
-        }
-    }
-    CloseHandle(file);
-    if (!ok) error = "cannot read it";
-    return ok;
+namespace {
+
+std::wstring full_path(const std::string& path) {
+    const std::wstring wide = widen_utf8(path);
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return wide;
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    full.resize(length);
+    return full;
 }
 
-bool replace_file(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
-    const std::wstring target = widen_utf8(path);
-    const std::wstring temporary = target + L".bfrun-" + std::to_wstring(GetCurrentProcessId());
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = "cannot create a file beside it (error " + std::to_string(GetLastError()) + ")";
-        return false;
-    }
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < bytes.size()) {
-        DWORD put = 0;
-        ok = WriteFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &put,
-                       nullptr) != 0;
-        done += put;
-    }
-    ok = CloseHandle(file) != 0 && ok;
-    if (ok) ok = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-    if (!ok) {
-        error = "write failed (error " + std::to_string(GetLastError()) + ")";
-        DeleteFileW(temporary.c_str());
-    }
-    return ok;
+} // namespace
+
+bool same_file(const std::string& a, const std::string& b) {
+    const std::wstring x = full_path(a), y = full_path(b);
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
+                                static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
+}
+
+int processor_count() {
+    SYSTEM_INFO info{};
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors > 0 ? static_cast<int>(info.dwNumberOfProcessors) : 1;
 }
 
 bool read_property_list(const std::string& module_path, std::vector<uint8_t>& bytes,

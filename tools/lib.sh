@@ -41,14 +41,53 @@ install_missing_packages() {
 jobs=$(nproc 2>/dev/null || echo 2)
 
 build_windows() {
+    fetch_libspng_source
     cmake -S "$repo" -B "$build_root/win64" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
+        -DBRIGHTFADE_LIBSPNG_SOURCE="$libspng_source" >/dev/null
     cmake --build "$build_root/win64" -j "$jobs" "$@"
 }
 
 build_native() {
     cmake -S "$repo" -B "$build_root/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null
     cmake --build "$build_root/native" -j "$jobs"
+}
+
+# --- bfrun's PNG libraries -------------------------------------------------------------------
+# libspng and zlib: natively Debian's -dev packages; for the Windows build Debian's mingw-w64
+# zlib and libspng compiled from Debian's own source package, which is fetched once into the
+# build folder through a private apt set-up: deb-src entries derived from the machine's own
+# Debian sources (tools/deb-src-entries), package lists and cache of its own. Nothing of the
+# system's apt configuration changes, and apt checks the signatures and hashes as usual.
+required_packages+=(libspng-dev zlib1g-dev libz-mingw-w64-dev dpkg-dev time)
+libspng_source="$build_root/libspng-0.7.3"
+
+fetch_libspng_source() {
+    [ -f "$libspng_source/spng/spng.c" ] && return 0
+    local work="$build_root/libspng-fetch"
+    rm -rf "$work"
+    mkdir -p "$work/lists/partial" "$work/cache/archives/partial" "$work/source"
+    "$repo/tools/deb-src-entries" "$work/etc"
+    local private=(
+        -o Dir::Etc::SourceList="$work/etc/sources.list"
+        -o Dir::Etc::SourceParts="$work/etc/sources.list.d"
+        -o Dir::State::Lists="$work/lists"
+        -o Dir::Cache="$work/cache"
+    )
+    echo "Fetching Debian's libspng source package into $work"
+    # A source that offers no source packages fails the update but not the fetch below.
+    apt-get "${private[@]}" update >"$work/update.log" 2>&1 ||
+        echo "apt-get update reported problems (see $work/update.log)"
+    if ! (cd "$work/source" && apt-get "${private[@]}" source libspng >"$work/source.log" 2>&1); then
+        cat "$work/source.log" >&2
+        echo "could not fetch libspng's source package (see $work/update.log)" >&2
+        return 1
+    fi
+    if [ ! -f "$work/source/libspng-0.7.3/spng/spng.c" ]; then
+        echo "Debian's libspng source is not version 0.7.3: $(ls "$work/source")" >&2
+        return 1
+    fi
+    mv "$work/source/libspng-0.7.3" "$libspng_source"
 }
 
 # --- Wine -----------------------------------------------------------------------------------

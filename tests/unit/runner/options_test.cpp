@@ -20,7 +20,7 @@ TEST(Options, ApplyWithEveryOption) {
               o, error))
         << error;
     EXPECT_EQ(o.command, Command::apply);
-    EXPECT_EQ(o.input, "in.png");
+    EXPECT_EQ(o.inputs, (std::vector<std::string>{"in.png"}));
     EXPECT_EQ(o.output, "out.png");
     EXPECT_EQ(o.module, "m.8bf");
     EXPECT_EQ(o.depth, 32);
@@ -51,10 +51,31 @@ TEST(Options, Defaults) {
     ASSERT_TRUE(
         parse({"apply", "a.png", "b.png", "--filter-case", "6", "--rect", "0,0,1,1"}, o, error));
     EXPECT_EQ(o.filter_case, 6); // given explicitly, it wins over the rectangle's 5
+    EXPECT_EQ(o.compression, 6);
+    EXPECT_EQ(o.max_pixels, uint64_t{1} << 30);
+    EXPECT_EQ(o.jobs, 0);
     ASSERT_TRUE(parse({"info"}, o, error));
     EXPECT_EQ(o.command, Command::info);
     ASSERT_TRUE(parse({"--help"}, o, error));
     EXPECT_EQ(o.command, Command::help);
+}
+
+TEST(Options, BatchWithItsOwnOptionsKeptForTheWorkers) {
+    Options o;
+    std::string error;
+    ASSERT_TRUE(parse({"apply", "a.png", "-d", "out", "b.png", "--jobs", "3", "--compression", "9",
+                       "--max-pixels", "4294967296", "--quiet", "--rect", "0,0,2,2"},
+                      o, error))
+        << error;
+    EXPECT_EQ(o.inputs, (std::vector<std::string>{"a.png", "b.png"}));
+    EXPECT_EQ(o.directory, "out");
+    EXPECT_EQ(o.jobs, 3);
+    EXPECT_EQ(o.compression, 9);
+    EXPECT_EQ(o.max_pixels, 4294967296u);
+    EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.option_args, (std::vector<std::string>{"-d", "out", "--jobs", "3", "--compression",
+                                                       "9", "--max-pixels", "4294967296", "--quiet",
+                                                       "--rect", "0,0,2,2"}));
 }
 
 TEST(Options, BadCommandLines) {
@@ -76,6 +97,12 @@ TEST(Options, BadCommandLines) {
         {{"apply", "a.png", "b.png", "--advance-error", "1,0"}, "--advance-error takes N,E"},
         {{"apply", "a.png", "b.png", "--advance-error", "1,40000"}, "--advance-error takes N,E"},
         {{"apply", "a.png", "b.png", "--module"}, "--module needs a value"},
+        {{"apply", "-d", "out"}, "apply -d DIR needs at least one IN.png"},
+        {{"apply", "a.png", "b.png", "-d", "out", "--show-message-box"},
+         "--show-message-box takes one file"},
+        {{"apply", "a.png", "b.png", "--compression", "10"}, "bad value \"10\" for --compression"},
+        {{"apply", "a.png", "b.png", "--jobs", "0"}, "bad value \"0\" for --jobs"},
+        {{"apply", "a.png", "b.png", "--max-pixels", "4294967297"}, "bad value"},
         {{"apply", "a.png", "b.png", "--fast"}, "unknown option --fast"},
     };
     for (const auto& [args, why] : cases) {

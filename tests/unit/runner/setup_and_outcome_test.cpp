@@ -18,13 +18,13 @@ Pipl module_list() {
     return pipl;
 }
 
-Layer grey16(int32_t width, int32_t height) {
-    Layer layer;
-    layer.width = width;
-    layer.height = height;
-    layer.planes = 2;
-    layer.depth = 16;
-    return layer;
+PngLayout grey16(uint32_t width, uint32_t height) {
+    PngLayout image;
+    image.width = width;
+    image.height = height;
+    image.channels = 2;
+    image.bits = 16;
+    return image;
 }
 
 } // namespace
@@ -38,21 +38,21 @@ TEST(RunSetup, ImageModes) {
     EXPECT_EQ(image_mode_for(4, 32), plugInModeRGB96);
 }
 
-TEST(RunSetup, ImageSizeAgainstTheModulesLimits) {
+TEST(RunSetup, ReadLimitsFromTheModuleAndTheCommandLine) {
     const Pipl pipl = module_list();
     Options options;
-    std::string error;
-    EXPECT_EQ(check_image_size(400, 300, pipl, options, error), kExitDone);
-    EXPECT_EQ(check_image_size(401, 300, pipl, options, error), kExitTooLarge);
-    EXPECT_EQ(error, "the image (401 x 300) is larger than the module accepts (400 x 300)");
-    EXPECT_EQ(check_image_size(400, 301, pipl, options, error), kExitTooLarge);
-    EXPECT_EQ(check_image_size(0, 10, pipl, options, error), kExitBadInput);
+    ReadLimits limits = read_limits_for(pipl, options);
+    EXPECT_EQ(limits.max_width, 400u);
+    EXPECT_EQ(limits.max_height, 300u);
+    EXPECT_EQ(limits.max_pixels, uint64_t{1} << 30);
     Pipl unlimited = pipl;
     unlimited.has_limits = false;
-    EXPECT_EQ(check_image_size(40000, 10, unlimited, options, error), kExitDone);
     options.big_document = false;
-    EXPECT_EQ(check_image_size(32768, 10, unlimited, options, error), kExitTooLarge);
-    EXPECT_EQ(check_image_size(32767, 10, unlimited, options, error), kExitDone);
+    options.max_pixels = 77;
+    limits = read_limits_for(unlimited, options);
+    EXPECT_EQ(limits.max_width, 32767u);
+    EXPECT_EQ(limits.max_height, 32767u);
+    EXPECT_EQ(limits.max_pixels, 77u);
 }
 
 TEST(RunSetup, SettingsFromTheFilterCaseTable) {
@@ -68,6 +68,7 @@ TEST(RunSetup, SettingsFromTheFilterCaseTable) {
     std::string error;
     ASSERT_EQ(setup_run(options, pipl, grey16(10, 10), s, error), kExitDone) << error;
     EXPECT_EQ(s.image_mode, plugInModeGray16);
+    EXPECT_EQ(s.depth, 16);
     EXPECT_EQ(s.filter_case, 5);
     EXPECT_EQ(s.filter_rect.bottom, 3);
     EXPECT_EQ(s.input_matte, Matte::none);
@@ -105,8 +106,25 @@ TEST(Outcome, ExitStatusesAndTheirExplanations) {
     r.result = 0;
     r.covered = false;
     EXPECT_EQ(run_exit_status(r, why), kExitProtocolFault);
+    // A fault wins over the result word the module was given for it.
+    r.result = filterBadParameters;
+    r.fault = "input rectangle or planes outside the layer";
+    EXPECT_EQ(run_exit_status(r, why), kExitProtocolFault);
+    r.result = 0;
+    r.fault.clear();
     r.requests = 0;
     EXPECT_EQ(run_exit_status(r, why), kExitRefused);
+}
+
+TEST(Outcome, MessagesArePrintedAsOnePrintableLine) {
+    EXPECT_EQ(printable_line("plain text"), "plain text");
+    EXPECT_EQ(printable_line("two\nlines\r\x1b[31m"), "two?lines??[31m");
+    EXPECT_EQ(printable_line(u8"caf\u00e9 \u30a8\u30e9\u30fc"), u8"caf\u00e9 \u30a8\u30e9\u30fc");
+    // Not UTF-8: a stray continuation byte, a cut sequence, an overlong '/', a surrogate, C1.
+    EXPECT_EQ(printable_line("a\x80"
+                             "b\xe3\x81"),
+              "a?b??");
+    EXPECT_EQ(printable_line("\xc0\xaf\xed\xa0\x80\xc2\x85"), "???????");
 }
 
 TEST(ProgressBar, Lines) {
