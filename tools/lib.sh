@@ -88,6 +88,8 @@ fetch_libspng_source() {
         return 1
     fi
     mv "$work/source/libspng-0.7.3" "$libspng_source"
+    # The source package's description, with the hashes apt checked, goes with the source.
+    cp "$work"/source/libspng_*.dsc "$libspng_source/"
 }
 
 # --- Wine -----------------------------------------------------------------------------------
