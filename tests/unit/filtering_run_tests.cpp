@@ -23,6 +23,7 @@ std::string str(const VRect& r) {
 
 std::vector<std::string> strs(const std::vector<VRect>& rects) {
     std::vector<std::string> out;
+    out.reserve(rects.size());
     for (const auto& r : rects)
         out.push_back(str(r));
     return out;
@@ -285,6 +286,8 @@ TEST_F(FilteringRun, HostileRectanglesNeverOverflowOrLeaveTheRectangle) {
     record.bigDocumentData = &big;
     record.advanceState = HostileHost::advance;
     big.filterRect32 = VRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    // The host's callbacks reach it only through a static, used during the call alone.
+    // cppcheck-suppress danglingLifetime
     HostileHost::record = &record;
     HostileHost::requested.clear();
     PluginMain(filterSelectorStart, &record, nullptr, &result);
@@ -341,6 +344,8 @@ std::vector<std::string> bands_with_move(const VRect& start, int after_band, con
                                          bool big_document = false) {
     FakeFilterHost host(100, 400, 4, 8, big_document);
     host.set_filter_rect(start.top, start.left, start.bottom, start.right);
+    // The host's callbacks reach it only through a static, used during the call alone.
+    // cppcheck-suppress danglingLifetime
     MovingRectangle::host = &host;
     MovingRectangle::after_band = after_band;
     MovingRectangle::moved = moved;
