@@ -290,19 +290,23 @@ struct Host {
             status = fuzz.ConsumeIntegral<int16_t>();
         if (status != noErr) {
             stop_run(status);
+            // A host may fill the buffer all the same; the module must not transform it.
+            if (fuzz.ConsumeBool()) deliver(out, false);
             remember_records();
             return status;
         }
         if (fuzz.ConsumeIntegralInRange(0, 15) == 15) // planes changed for this band
             record.planes = fuzz.PickValueInArray<int16_t>({4, 2, 3, 1});
-        deliver(out);
+        deliver(out, true);
         maybe_move_rectangle(false);
         remember_records();
         return noErr;
     }
 
-    void deliver(const VRect& requested) {
+    // Hands the band over: `transform` says whether the module must transform it.
+    void deliver(const VRect& requested, bool transform) {
         Band band;
+        band.transform = transform;
         band.planes = record.planes;
         band.depth = record.depth;
         const int pixel_bytes = band.planes * plain_sample_bytes(band.depth);
@@ -341,7 +345,7 @@ struct Host {
             record.outData = fuzz.ConsumeBool() ? nullptr : &band_placeholder;
             return;
         }
-        if (fuzz.ConsumeIntegralInRange(0, 31) == 31) { // no buffer for a band with pixels
+        if (transform && fuzz.ConsumeIntegralInRange(0, 31) == 31) { // no buffer, yet pixels
             record.outData = nullptr;
             stop_run(filterBadParameters);
             return;
