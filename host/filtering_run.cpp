@@ -51,6 +51,24 @@ bool is_empty(const VRect& r) {
     return int64_t{r.bottom} <= int64_t{r.top} || int64_t{r.right} <= int64_t{r.left};
 }
 
+// Band `band` of the run: rows from the rectangle's top as it stands now, at most kBandRows of
+// them, across the full width. A host may move or shrink the rectangle between bands, so the
+// band is kept inside both the rectangle read at the start and the one read now; for a
+// rectangle that does not move that changes nothing. False when nothing of the band is left in
+// either direction. The sums are made in 64 bits, where none overflows; a band that is left
+// lies inside `start` and so fits 32 bits again.
+bool band_rect(const VRect& start, const VRect& now, int64_t band, VRect& out) {
+    // The band's top is never above the current top; only the starting one can cut it.
+    const int64_t top = std::max(int64_t{now.top} + kBandRows * band, int64_t{start.top});
+    const int64_t bottom = std::min(
+        {int64_t{now.top} + kBandRows * (band + 1), int64_t{start.bottom}, int64_t{now.bottom}});
+    const int32_t left = std::max(start.left, now.left);
+    const int32_t right = std::min(start.right, now.right);
+    if (top >= bottom || left >= right) return false;
+    out = VRect{static_cast<int32_t>(top), left, static_cast<int32_t>(bottom), right};
+    return true;
+}
+
 } // namespace
 
 void run_filtering() {
@@ -84,13 +102,10 @@ void run_filtering() {
     if (bands < 1) return;
 
     for (int64_t band = 0; band < bands; ++band) {
-        const VRect now = read_filter_rect(record);
-        const int64_t band_top = int64_t{now.top} + kBandRows * band;
-        const int64_t band_bottom = std::min(band_top + kBandRows, int64_t{area.bottom});
-        // Only a host that moved the rectangle during the run gets here: nothing of it is left.
-        if (band_top >= band_bottom) return;
-        const VRect requested{static_cast<int32_t>(band_top), now.left,
-                              static_cast<int32_t>(band_bottom), area.right};
+        // Only a host that moved or shrank the rectangle during the run can leave nothing of
+        // a band: then nothing more is asked for and the result word stays as it is.
+        VRect requested;
+        if (!band_rect(area, read_filter_rect(record), band, requested)) return;
         write_in_rect(record, requested);
         write_out_rect(record, requested);
         request_planes(record);

@@ -25,7 +25,8 @@ bool read_pascal_string(const PiplProperty& p, std::string& out, std::string& er
 }
 
 bool read_c_string(const PiplProperty& p, std::string& out, std::string& error) {
-    const void* end = std::memchr(p.data.data(), 0, p.data.size());
+    // An empty property has no buffer at all for memchr to look in.
+    const void* end = p.data.empty() ? nullptr : std::memchr(p.data.data(), 0, p.data.size());
     if (end == nullptr) return fail(error, "'" + p.key + "' string has no terminating NUL");
     out.assign(reinterpret_cast<const char*>(p.data.data()),
                static_cast<const uint8_t*>(end) - p.data.data());

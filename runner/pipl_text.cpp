@@ -37,7 +37,7 @@ std::string handling_name(uint8_t handling, bool input) {
 
 std::string describe_flags(uint8_t flags) {
     char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02X", flags);
+    (void)std::snprintf(hex, sizeof hex, "0x%02X", flags); // 4 characters and a NUL
     std::string text = std::string("flags ") + hex + ":";
     text += (flags & 1) ? " output buffer left blank" : " source copied to output";
     if (flags & 2) text += ", works with blank data";

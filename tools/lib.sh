@@ -126,3 +126,14 @@ end_wine_session() {
     "$(wineserver_bin)" -k 2>/dev/null || true
     "$(wineserver_bin)" -w 2>/dev/null || true
 }
+
+# --- Fuzzing and static analysis (tools/fuzz, tools/check-static) ----------------------------
+required_packages+=(clang-14 libfuzzer-14-dev libclang-rt-14-dev clang-tidy cppcheck)
+
+# The libFuzzer targets (tests/fuzz), built with clang under AddressSanitizer and UBSan in a
+# folder of their own.
+build_fuzz() {
+    cmake -S "$repo" -B "$build_root/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIGHTFADE_FUZZ=ON \
+        -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+    cmake --build "$build_root/fuzz" -j "$jobs"
+}

@@ -96,6 +96,11 @@ OSErr FakeFilterHost::advance_state() {
     requested.push_back(out);
     requested_in.push_back(read_in_rect(record));
     requested_planes.push_back(record.outLoPlane * 10 + record.outHiPlane);
+    // Whatever the host did to the filter rectangle, a request lies inside it as it stands.
+    const VRect now = read_filter_rect(record);
+    if (out.top < now.top || out.left < now.left || out.bottom > now.bottom ||
+        out.right > now.right || out.bottom <= out.top || out.right <= out.left)
+        throw std::runtime_error("band outside the current filter rectangle, or empty");
     if (fail_advance_at == int(requested.size())) return fail_status;
     if (null_out_data) {
         record.outData = nullptr;

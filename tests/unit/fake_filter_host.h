@@ -1,6 +1,7 @@
 // A host for the unit tests: owns an image, fills a FilterRecord the way Photoshop does, serves
 // advanceState by pointing outData into the image (or into a band buffer with padded rows) and
-// logs every call the plug-in makes back to it.
+// logs every call the plug-in makes back to it. A request that is empty, or outside the image
+// or the filter rectangle as it stands, throws.
 #pragma once
 
 #include <cstdint>

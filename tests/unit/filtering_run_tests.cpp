@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/coordinates.h"
 #include "host/host_codes.h"
 #include "host/plugin_main.h"
 #include "tests/unit/fake_filter_host.h"
@@ -22,6 +23,7 @@ std::string str(const VRect& r) {
 
 std::vector<std::string> strs(const std::vector<VRect>& rects) {
     std::vector<std::string> out;
+    out.reserve(rects.size());
     for (const auto& r : rects)
         out.push_back(str(r));
     return out;
@@ -284,6 +286,8 @@ TEST_F(FilteringRun, HostileRectanglesNeverOverflowOrLeaveTheRectangle) {
     record.bigDocumentData = &big;
     record.advanceState = HostileHost::advance;
     big.filterRect32 = VRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    // The host's callbacks reach it only through a static, used during the call alone.
+    // cppcheck-suppress danglingLifetime
     HostileHost::record = &record;
     HostileHost::requested.clear();
     PluginMain(filterSelectorStart, &record, nullptr, &result);
@@ -320,18 +324,105 @@ TEST_F(FilteringRun, HostileRectanglesNeverOverflowOrLeaveTheRectangle) {
               str(VRect{INT16_MIN, INT16_MIN, INT16_MIN + 8, INT16_MAX}));
 }
 
-TEST_F(FilteringRun, AHostThatMovesTheRectangleMidRunGetsNoBandOutsideIt) {
-    FakeFilterHost host(4, 40);
-    host.set_filter_rect(0, 0, 20, 4);
-    // After the first band, the host moves the rectangle down by 16 rows.
-    static FakeFilterHost* moving = nullptr;
-    moving = &host;
+namespace {
+
+// A host that sets the filter rectangle (both sizes) to `moved` when the plug-in polls for
+// abort after band `after_band`, then leaves it.
+struct MovingRectangle {
+    static inline FakeFilterHost* host = nullptr;
+    static inline int after_band = 0;
+    static inline VRect moved{};
+    static inline int polls = 0;
+    static Boolean poll() {
+        if (++polls == after_band)
+            host->set_filter_rect(moved.top, moved.left, moved.bottom, moved.right);
+        return 0;
+    }
+};
+
+std::vector<std::string> bands_with_move(const VRect& start, int after_band, const VRect& moved,
+                                         bool big_document = false) {
+    FakeFilterHost host(100, 400, 4, 8, big_document);
+    host.set_filter_rect(start.top, start.left, start.bottom, start.right);
+    // The host's callbacks reach it only through a static, used during the call alone.
+    // cppcheck-suppress danglingLifetime
+    MovingRectangle::host = &host;
+    MovingRectangle::after_band = after_band;
+    MovingRectangle::moved = moved;
+    MovingRectangle::polls = 0;
+    host.record.abortProc = MovingRectangle::poll;
+    host.call(filterSelectorStart); // throws on a request outside the rectangle as it stands
+    EXPECT_EQ(host.result, noErr) << "the run ends with the last band's status";
+    return strs(host.requested);
+}
+
+using Bands = std::vector<std::string>;
+
+} // namespace
+
+// A host may move or shrink the filter rectangle between bands. Each band is then the band
+// counted from the current top, kept inside both the starting and the current rectangle; the
+// run ends as soon as nothing of it is left.
+TEST_F(FilteringRun, AMovedOrShrunkRectangleGetsBandsInsideBothRectangles) {
+    // Moved left by 6 columns: the left edge stays at the start's, the right one follows (the
+    // unmended run asked for 300,13,308,45, past the current right edge).
+    EXPECT_EQ(bands_with_move({292, 19, 326, 45}, 1, {292, 13, 326, 39}),
+              (Bands{"292,19,300,45", "300,19,308,39", "308,19,316,39", "316,19,324,39",
+                     "324,19,326,39"}));
+    // Moved far up and right: the fourth band (17,50,25,59 unmended) lies in neither.
+    EXPECT_EQ(bands_with_move({142, 35, 171, 59}, 3, {-7, 50, -1, 76}, true),
+              (Bands{"142,35,150,59", "150,35,158,59", "158,35,166,59"}));
+    // Made empty, or moved clear of the starting columns (unmended: inverted or zero-width).
+    EXPECT_EQ(bands_with_move({0, 0, 24, 4}, 1, {-10, 44, -2, 49}), (Bands{"0,0,8,4"}));
+    EXPECT_EQ(bands_with_move({0, 0, 24, 4}, 1, {0, 0, 24, 0}), (Bands{"0,0,8,4"}));
+    EXPECT_EQ(bands_with_move({0, 0, 24, 4}, 1, {0, 6, 24, 9}), (Bands{"0,0,8,4"}));
+    EXPECT_EQ(bands_with_move({0, 0, 24, 4}, 1, {0, 4, 24, 9}), (Bands{"0,0,8,4"}));
+    // Grown: bottom and right stay at the start's, so does the left.
+    EXPECT_EQ(bands_with_move({0, 2, 20, 4}, 1, {0, 0, 40, 10}, true),
+              (Bands{"0,2,8,4", "8,2,16,4", "16,2,20,4"}));
+    // Shrunk from the left and the bottom: the band follows both.
+    EXPECT_EQ(bands_with_move({0, 0, 24, 8}, 1, {0, 3, 12, 8}), (Bands{"0,0,8,8", "8,3,12,8"}));
+    // Moved down by 4 rows: bands count from the new top, and stop at the starting bottom.
+    EXPECT_EQ(bands_with_move({0, 0, 40, 4}, 1, {4, 0, 44, 4}),
+              (Bands{"0,0,8,4", "12,0,20,4", "20,0,28,4", "28,0,36,4", "36,0,40,4"}));
+    // Moved down past the starting bottom after the first band: nothing more.
+    EXPECT_EQ(bands_with_move({0, 0, 20, 4}, 1, {16, 0, 36, 4}), (Bands{"0,0,8,4"}));
+}
+
+TEST_F(FilteringRun, StartLeavesTheMaskRectangleAlone) {
+    for (bool big_document : {false, true}) {
+        FakeFilterHost host(3, 20, 4, 8, big_document);
+        host.record.maskRect = Rect{1, 2, 3, 4};
+        host.big.maskRect32 = VRect{5, 6, 7, 8};
+        host.call(filterSelectorStart);
+        ASSERT_EQ(host.requested.size(), 3u);
+        EXPECT_EQ(str(widen_rect(host.record.maskRect)), "1,2,3,4") << big_document;
+        EXPECT_EQ(str(host.big.maskRect32), "5,6,7,8") << big_document;
+    }
+}
+
+TEST_F(FilteringRun, PlanesAreReadAgainForEveryBand) {
+    // A host whose record says 2 planes from the second band on gets planes 0..1 asked for it.
+    FakeFilterHost host(3, 20);
+    static FakeFilterHost* current = nullptr;
+    current = &host;
     host.record.abortProc = [] {
-        moving->record.filterRect.top = 16;
+        current->record.planes = 2;
         return Boolean(0);
     };
     host.call(filterSelectorStart);
-    // Band 1 would start at 16 + 8 = 24, past the bottom (20) read at the start: nothing more.
-    EXPECT_EQ(strs(host.requested), (std::vector<std::string>{"0,0,8,4"}));
-    EXPECT_EQ(host.result, noErr);
+    EXPECT_EQ(host.requested_planes, (std::vector<int>{3, 1, 1}));
+}
+
+TEST_F(FilteringRun, LuminanceAddsRedAndGreenBeforeBlue) {
+    // The only three 8-bit colours where red + (green + blue) would round to the other side of
+    // an integer: (r*0.298912 + g*0.586611) + b*0.114478 is 120.99999999999999,
+    // 183 and 96.999999999999986, which truncate to 120, 183 and 96 (and not 121, 182, 97).
+    FakeFilterHost host(3, 1);
+    const uint8_t colours[3][4] = {{66, 142, 157, 0}, {81, 242, 147, 0}, {172, 42, 183, 0}};
+    for (int32_t x = 0; x < 3; ++x)
+        std::memcpy(host.pixel(0, x), colours[x], 4);
+    host.call(filterSelectorStart);
+    const std::vector<uint8_t> want = {120, 120, 120, 135, 183, 183, 183, 72, 96, 96, 96, 159};
+    EXPECT_EQ(std::vector<uint8_t>(host.image.begin(), host.image.end()), want);
 }

@@ -202,7 +202,8 @@ void inspect(HWND dialog) {
     const LONG style = GetWindowLongA(dialog, GWL_STYLE);
     std::printf("  style 0x%08lX, caption \"%s\"\n", style, window_text(dialog).c_str());
     CHECK_EQ(style & 0x80C000C0, 0x80C000C0);
-    CHECK_EQ(style & WS_SYSMENU, 0);
+    const LONG system_menu = WS_SYSMENU; // not inside CHECK_EQ: see create_host_window
+    CHECK_EQ(style & system_menu, 0);
     CHECK_STR(window_text(dialog), "");
     CHECK(GetWindow(dialog, GW_OWNER) == owner_window);
 

@@ -4,7 +4,7 @@
 
 namespace {
 
-bool parse(std::vector<std::string> args, Options& options, std::string& error) {
+bool parse(const std::vector<std::string>& args, Options& options, std::string& error) {
     return parse_options(args, options, error);
 }
 

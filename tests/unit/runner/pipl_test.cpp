@@ -110,6 +110,7 @@ TEST(Pipl, Description) {
           "entry point (x86-64): PluginMain\n",
           "modes: Grayscale, RGB, CMYK, HSL, HSB, Multichannel, Duotone, Lab\n",
           "largest image: 2000000 rows x 2000000 columns\n",
+          // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one line, split for its length
           "  4 editable transparency, no selection: input white matting (4), output white "
           "matting (4), flags 0x06: source copied to output, works with blank data, filters "
           "layer masks\n"})
@@ -123,7 +124,7 @@ TEST(Pipl, MalformedListsAreRefused) {
     std::string error;
     const std::vector<uint8_t> good = brightfade_like().bytes;
 
-    auto refused = [&](std::vector<uint8_t> bytes, const std::string& why) {
+    auto refused = [&](const std::vector<uint8_t>& bytes, const std::string& why) {
         EXPECT_FALSE(parse(bytes, pipl, error)) << why;
         EXPECT_NE(error.find(why), std::string::npos) << error;
     };
