@@ -43,9 +43,9 @@ void report_done(const Options& options, const std::string& input, const std::st
                  const FilterSummary& summary, double seconds) {
     if (options.quiet) return;
     char line[160];
-    std::snprintf(line, sizeof line, ": %u x %u, %d band requests, %s, %.2f s", summary.width,
-                  summary.height, summary.requests,
-                  summary.output_channels == 2 ? "grey+alpha" : "RGBA", seconds);
+    (void)std::snprintf(line, sizeof line, ": %u x %u, %d band requests, %s, %.2f s", summary.width,
+                        summary.height, summary.requests,
+                        summary.output_channels == 2 ? "grey+alpha" : "RGBA", seconds);
     report_line(input + " -> " + output + line);
 }
 

@@ -29,12 +29,12 @@ const MatteTables& tables_for(Matte matte) {
 }
 
 uint32_t file_sample(const uint8_t* pixel, int plane, int bits) {
-    return bits == 16 ? load_sample<uint16_t>(pixel + 2 * plane) : pixel[plane];
+    return bits == 16 ? load_sample<uint16_t>(pixel + 2 * ptrdiff_t{plane}) : pixel[plane];
 }
 
 void put_file_sample(uint8_t* pixel, int plane, int bits, uint32_t value) {
     if (bits == 16)
-        store_sample<uint16_t>(pixel + 2 * plane, static_cast<uint16_t>(value));
+        store_sample<uint16_t>(pixel + 2 * ptrdiff_t{plane}, static_cast<uint16_t>(value));
     else
         pixel[plane] = static_cast<uint8_t>(value);
 }

@@ -111,13 +111,21 @@ void collect(Worker& worker, const std::vector<BatchItem>& items, std::vector<in
         const size_t end = text.find('\n', at);
         if (end == std::string::npos) {
             char why[96];
-            std::snprintf(why, sizeof why, ": its worker ended without a result (exit code 0x%lX)",
-                          static_cast<unsigned long>(code));
+            (void)std::snprintf(why, sizeof why,
+                                ": its worker ended without a result (exit code 0x%lX)",
+                                static_cast<unsigned long>(code));
             report_line(items[index].input + why);
             statuses[index] = kExitProtocolFault;
             continue;
         }
-        statuses[index] = std::atoi(text.substr(at, end - at).c_str());
+        // A worker's line is its file's exit status (its stdout is in text mode, so the line
+        // may end in CR); anything else is the worker's fault.
+        std::string line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        char* after = nullptr;
+        const long status = std::strtol(line.c_str(), &after, 10);
+        const bool valid = after != line.c_str() && *after == '\0' && status >= 0 && status <= 255;
+        statuses[index] = valid ? static_cast<int>(status) : kExitProtocolFault;
         at = end + 1;
     }
 }

@@ -76,7 +76,7 @@ int wmain(int argc, wchar_t** argv) {
     const int status = options.command == Command::info ? info(options) : apply(options);
     if (options.stats) {
         char line[128];
-        std::snprintf(
+        (void)std::snprintf(
             line, sizeof line, "peak memory %.1f MiB (peak working set), %.2f s",
             static_cast<double>(peak_memory_bytes()) / (1 << 20),
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());

@@ -346,7 +346,8 @@ void fill_record(Session& s) {
 
 } // namespace
 
-int64_t host_call_limit(const VRect& r) {
+int64_t host_call_limit(const VRect& filter_rect) {
+    const VRect& r = filter_rect;
     const int64_t rows = std::max<int64_t>(int64_t{r.bottom} - r.top, 0);
     const int64_t columns = std::max<int64_t>(int64_t{r.right} - r.left, 0);
     const int64_t tiles =

@@ -34,7 +34,7 @@ std::string default_module_path() {
 namespace {
 
 std::wstring full_path(const std::string& path) {
-    const std::wstring wide = widen_utf8(path);
+    std::wstring wide = widen_utf8(path);
     const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (size == 0) return wide;
     std::wstring full(size, L'\0');

@@ -29,10 +29,10 @@ Options options_for(std::vector<std::string> args) {
 }
 
 Failure run(const std::vector<uint8_t>& file, std::vector<uint8_t>& out, const Options& options,
-            FilterSummary& summary, PluginEntry entry = PluginMain, FilterHooks hooks = {}) {
+            FilterSummary& summary, PluginEntry entry = PluginMain, const FilterHooks& hooks = {}) {
     MemorySource source(file);
     MemorySink sink;
-    const Failure failure = filter_png(source, sink, entry, module_list(), options, hooks, summary);
+    Failure failure = filter_png(source, sink, entry, module_list(), options, hooks, summary);
     out = sink.bytes;
     return failure;
 }

@@ -14,7 +14,7 @@ namespace {
 
 // Reads the whole file, rows one by one (or at once when interlaced), then the end.
 Failure read_all(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples = nullptr,
-                 PngLayout* layout = nullptr, ReadLimits limits = {}) {
+                 PngLayout* layout = nullptr, const ReadLimits& limits = {}) {
     MemorySource source(file);
     PngReader reader(source);
     Failure failure;
