@@ -1,10 +1,7 @@
 // Decodes cpuid and XCR0 into the features the kernel variants need, the way the vendors'
 // manuals say software must: an instruction set counts only if the OS saves its registers.
+// x86-64 only, like the module.
 #include "transform/cpu_features.h"
-
-#if !defined(__x86_64__)
-#error "the kernel's variants are written for x86-64"
-#endif
 
 #include <cpuid.h>
 

@@ -22,12 +22,12 @@ struct RowTransforms {
 };
 
 // The reference rows; the SIMD rows also use them for the pixels after their last whole block.
-void colour_row_8_reference(unsigned char* row, int64_t columns);
-void colour_row_16_reference(unsigned char* row, int64_t columns);
-void colour_row_32_reference(unsigned char* row, int64_t columns);
-void grey_row_8_reference(unsigned char* row, int64_t columns);
-void grey_row_16_reference(unsigned char* row, int64_t columns);
-void grey_row_32_reference(unsigned char* row, int64_t columns);
+void colour_row_8_reference(unsigned char* p, int64_t columns);
+void colour_row_16_reference(unsigned char* p, int64_t columns);
+void colour_row_32_reference(unsigned char* p, int64_t columns);
+void grey_row_8_reference(unsigned char* p, int64_t columns);
+void grey_row_16_reference(unsigned char* p, int64_t columns);
+void grey_row_32_reference(unsigned char* p, int64_t columns);
 
 extern const RowTransforms reference_rows;
 extern const RowTransforms sse2_rows;

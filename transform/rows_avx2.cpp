@@ -26,6 +26,14 @@ AVX2_HELPER void store(unsigned char* p, __m256i v) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
 
+AVX2_HELPER __m256 load_floats(const unsigned char* p) {
+    return _mm256_castsi256_ps(load(p));
+}
+
+AVX2_HELPER void store_floats(unsigned char* p, __m128 v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_castps_si128(v));
+}
+
 // A byte shuffle that moves byte `index` of every 32-bit word into its low byte and zeroes
 // the other three.
 AVX2_HELPER __m256i byte_of_each_dword(int index) {
@@ -124,9 +132,8 @@ AVX2_ROW void colour_row_32(unsigned char* p, int64_t columns) {
     const __m128 one = _mm_set1_ps(1.0f);
     int64_t x = 0;
     for (; x + 4 <= columns; x += 4, p += 64) {
-        auto* f = reinterpret_cast<float*>(p);
-        const __m256 first = _mm256_loadu_ps(f);      // pixels 0 | 1
-        const __m256 second = _mm256_loadu_ps(f + 8); // pixels 2 | 3
+        const __m256 first = load_floats(p);       // pixels 0 | 1
+        const __m256 second = load_floats(p + 32); // pixels 2 | 3
         // Lanes: R0 R2 G0 G2 | R1 R3 G1 G3 and B0 B2 A0 A2 | B1 B3 A1 A3, then 64-bit pairs
         // regrouped: R0 R2 R1 R3 | G0 G2 G1 G3 and B0 B2 B1 B3 | ...
         const __m256d low = _mm256_permute4x64_pd(
@@ -141,10 +148,10 @@ AVX2_ROW void colour_row_32(unsigned char* p, int64_t columns) {
         const __m128 alpha = _mm_sub_ps(one, grey);
         const __m128 grey_alpha_02 = _mm_unpacklo_ps(grey, alpha); // G0 A0 G2 A2
         const __m128 grey_alpha_13 = _mm_unpackhi_ps(grey, alpha); // G1 A1 G3 A3
-        _mm_storeu_ps(f, _mm_shuffle_ps(grey, grey_alpha_02, _MM_SHUFFLE(1, 0, 0, 0)));
-        _mm_storeu_ps(f + 4, _mm_shuffle_ps(grey, grey_alpha_13, _MM_SHUFFLE(1, 0, 2, 2)));
-        _mm_storeu_ps(f + 8, _mm_shuffle_ps(grey, grey_alpha_02, _MM_SHUFFLE(3, 2, 1, 1)));
-        _mm_storeu_ps(f + 12, _mm_shuffle_ps(grey, grey_alpha_13, _MM_SHUFFLE(3, 2, 3, 3)));
+        store_floats(p, _mm_shuffle_ps(grey, grey_alpha_02, _MM_SHUFFLE(1, 0, 0, 0)));
+        store_floats(p + 16, _mm_shuffle_ps(grey, grey_alpha_13, _MM_SHUFFLE(1, 0, 2, 2)));
+        store_floats(p + 32, _mm_shuffle_ps(grey, grey_alpha_02, _MM_SHUFFLE(3, 2, 1, 1)));
+        store_floats(p + 48, _mm_shuffle_ps(grey, grey_alpha_13, _MM_SHUFFLE(3, 2, 3, 3)));
     }
     colour_row_32_reference(p, columns - x);
 }
@@ -178,10 +185,9 @@ AVX2_ROW void grey_row_32(unsigned char* p, int64_t columns) {
     const __m256 one = _mm256_set1_ps(1.0f);
     int64_t x = 0;
     for (; x + 4 <= columns; x += 4, p += 32) {
-        auto* f = reinterpret_cast<float*>(p);
-        const __m256 pixels = _mm256_loadu_ps(f);
+        const __m256 pixels = load_floats(p);
         const __m256 alpha = _mm256_sub_ps(one, _mm256_moveldup_ps(pixels));
-        _mm256_storeu_ps(f, _mm256_blend_ps(pixels, alpha, 0xAA));
+        store(p, _mm256_castps_si256(_mm256_blend_ps(pixels, alpha, 0xAA)));
     }
     grey_row_32_reference(p, columns - x);
 }

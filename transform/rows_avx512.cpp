@@ -154,25 +154,24 @@ AVX512_HELPER void colour_pixels_32(__m512& first, __m512& second) {
 }
 
 AVX512_ROW void colour_row_32(unsigned char* p, int64_t columns) {
-    auto* f = reinterpret_cast<float*>(p);
     int64_t x = 0;
-    for (; x + 8 <= columns; x += 8, f += 32) {
-        __m512 first = _mm512_loadu_ps(f);
-        __m512 second = _mm512_loadu_ps(f + 16);
+    for (; x + 8 <= columns; x += 8, p += 128) {
+        __m512 first = _mm512_loadu_ps(p);
+        __m512 second = _mm512_loadu_ps(p + 64);
         colour_pixels_32(first, second);
-        _mm512_storeu_ps(f, first);
-        _mm512_storeu_ps(f + 16, second);
+        _mm512_storeu_ps(p, first);
+        _mm512_storeu_ps(p + 64, second);
     }
     if (x == columns) return;
     const int64_t floats_left = 4 * (columns - x);
     const auto live_first = static_cast<__mmask16>(first_lanes(floats_left, 16));
     const auto live_second =
         static_cast<__mmask16>(first_lanes(floats_left > 16 ? floats_left - 16 : 0, 16));
-    __m512 first = _mm512_maskz_loadu_ps(live_first, f);
-    __m512 second = _mm512_maskz_loadu_ps(live_second, f + 16);
+    __m512 first = _mm512_maskz_loadu_ps(live_first, p);
+    __m512 second = _mm512_maskz_loadu_ps(live_second, p + 64);
     colour_pixels_32(first, second);
-    _mm512_mask_storeu_ps(f, live_first, first);
-    _mm512_mask_storeu_ps(f + 16, live_second, second);
+    _mm512_mask_storeu_ps(p, live_first, first);
+    _mm512_mask_storeu_ps(p + 64, live_second, second);
 }
 
 // Greys: byte 0 of every 16-bit pixel into both bytes, then alpha = grey ^ 255.
@@ -212,13 +211,12 @@ AVX512_HELPER __m512 grey_pixels_32_of(__m512 pixels) {
 }
 
 AVX512_ROW void grey_row_32(unsigned char* p, int64_t columns) {
-    auto* f = reinterpret_cast<float*>(p);
     int64_t x = 0;
-    for (; x + 8 <= columns; x += 8, f += 16)
-        _mm512_storeu_ps(f, grey_pixels_32_of(_mm512_loadu_ps(f)));
+    for (; x + 8 <= columns; x += 8, p += 64)
+        _mm512_storeu_ps(p, grey_pixels_32_of(_mm512_loadu_ps(p)));
     if (x == columns) return;
     const auto live = static_cast<__mmask16>(first_lanes(2 * (columns - x), 16));
-    _mm512_mask_storeu_ps(f, live, grey_pixels_32_of(_mm512_maskz_loadu_ps(live, f)));
+    _mm512_mask_storeu_ps(p, live, grey_pixels_32_of(_mm512_maskz_loadu_ps(live, p)));
 }
 
 } // namespace

@@ -19,6 +19,14 @@ SSE2_HELPER void store(unsigned char* p, __m128i v) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
+SSE2_HELPER __m128 load_floats(const unsigned char* p) {
+    return _mm_castsi128_ps(load(p));
+}
+
+SSE2_HELPER void store_floats(unsigned char* p, __m128 v) {
+    store(p, _mm_castps_si128(v));
+}
+
 // A 24-bit weight as high * 2^16 + low with `low` a signed 16-bit word, for pmaddwd.
 constexpr int16_t low_word(uint32_t weight) {
     return static_cast<int16_t>(static_cast<int32_t>(weight & 0xFFFF) -
@@ -125,8 +133,8 @@ void colour_row_32(unsigned char* p, int64_t columns) {
     const __m128 one = _mm_set1_ps(1.0f);
     int64_t x = 0;
     for (; x + 2 <= columns; x += 2, p += 32) {
-        const __m128 first = _mm_loadu_ps(reinterpret_cast<const float*>(p));
-        const __m128 second = _mm_loadu_ps(reinterpret_cast<const float*>(p + 16));
+        const __m128 first = load_floats(p);
+        const __m128 second = load_floats(p + 16);
         const __m128 red_green = _mm_unpacklo_ps(first, second); // R0 R1 G0 G1
         const __m128 blue_alpha = _mm_unpackhi_ps(first, second);
         const __m128d m =
@@ -134,10 +142,8 @@ void colour_row_32(unsigned char* p, int64_t columns) {
                       _mm_cvtps_pd(blue_alpha), ceiling);
         const __m128 grey = _mm_cvtpd_ps(m); // G0 G1 0 0, rounded to nearest
         const __m128 grey_alpha = _mm_unpacklo_ps(grey, _mm_sub_ps(one, grey)); // G0 A0 G1 A1
-        _mm_storeu_ps(reinterpret_cast<float*>(p),
-                      _mm_shuffle_ps(grey, grey_alpha, _MM_SHUFFLE(1, 0, 0, 0)));
-        _mm_storeu_ps(reinterpret_cast<float*>(p + 16),
-                      _mm_shuffle_ps(grey, grey_alpha, _MM_SHUFFLE(3, 2, 1, 1)));
+        store_floats(p, _mm_shuffle_ps(grey, grey_alpha, _MM_SHUFFLE(1, 0, 0, 0)));
+        store_floats(p + 16, _mm_shuffle_ps(grey, grey_alpha, _MM_SHUFFLE(3, 2, 1, 1)));
     }
     colour_row_32_reference(p, columns - x);
 }
@@ -171,9 +177,9 @@ void grey_row_32(unsigned char* p, int64_t columns) {
     const __m128 one = _mm_set1_ps(1.0f);
     int64_t x = 0;
     for (; x + 2 <= columns; x += 2, p += 16) {
-        const __m128 pixels = _mm_loadu_ps(reinterpret_cast<const float*>(p)); // Y0 A0 Y1 A1
+        const __m128 pixels = load_floats(p); // Y0 A0 Y1 A1
         const __m128 greys = _mm_shuffle_ps(pixels, pixels, _MM_SHUFFLE(2, 0, 2, 0));
-        _mm_storeu_ps(reinterpret_cast<float*>(p), _mm_unpacklo_ps(greys, _mm_sub_ps(one, greys)));
+        store_floats(p, _mm_unpacklo_ps(greys, _mm_sub_ps(one, greys)));
     }
     grey_row_32_reference(p, columns - x);
 }

@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "host/host_codes.h"
 #include "host/host_records.h"
@@ -19,12 +20,16 @@ constexpr int64_t kBandRows = 8;
 constexpr int64_t kBands = 16; // per start call
 constexpr int32_t kDepths[] = {8, 16, 32};
 
-FilterRecord* served_record = nullptr;
-BenchBand* served_band = nullptr;
+// What the host's advanceState hands back: the one band of the run being measured.
+struct HostRun {
+    FilterRecord record{};
+    std::unique_ptr<BenchBand> band;
+};
+HostRun host_run;
 
 OSErr hand_back_the_band() {
-    served_record->outData = served_band->data();
-    served_record->outRowBytes = static_cast<int32_t>(served_band->row_bytes());
+    host_run.record.outData = host_run.band->data();
+    host_run.record.outRowBytes = static_cast<int32_t>(host_run.band->row_bytes());
     return noErr;
 }
 void ignore_progress(int32_t, int32_t) {}
@@ -37,8 +42,9 @@ std::string module_name(int32_t depth, const char* what) {
 }
 
 void start_call(benchmark::State& state, int32_t depth) {
-    BenchBand band(4, depth, kBandRows, kColumns);
-    FilterRecord record{};
+    host_run.band = std::make_unique<BenchBand>(4, depth, kBandRows, kColumns);
+    FilterRecord& record = host_run.record;
+    record = FilterRecord{};
     record.imageMode = depth == 32   ? plugInModeRGB96
                        : depth == 16 ? plugInModeRGB48
                                      : plugInModeRGBColor;
@@ -52,8 +58,6 @@ void start_call(benchmark::State& state, int32_t depth) {
     record.advanceState = hand_back_the_band;
     record.progressProc = ignore_progress;
     record.abortProc = never_abort;
-    served_record = &record;
-    served_band = &band;
     intptr_t data = 0;
     int16_t result = 0;
     for (auto _ : state) {
@@ -61,6 +65,7 @@ void start_call(benchmark::State& state, int32_t depth) {
         benchmark::ClobberMemory();
     }
     if (result != noErr) state.SkipWithError("the start call failed");
+    host_run.band.reset();
 }
 
 void in_place(benchmark::State& state, int32_t depth) {
@@ -80,16 +85,16 @@ void register_module_benchmarks() {
     }
 }
 
-void print_module_table(const std::map<std::string, double>& ns) {
+void print_module_table(const std::map<std::string, double>& nanoseconds) {
     std::printf("\nThrough the module: one start call of %lld bands of 8 x %lld RGBA pixels, per "
                 "band, against the in-place pass over the band.\n\n"
                 "| depth | start call, us per band | in-place pass, us | ratio |\n"
                 "|---|---:|---:|---:|\n",
                 (long long)kBands, (long long)kColumns);
     for (const int32_t depth : kDepths) {
-        const auto call = ns.find(module_name(depth, "start-call"));
-        const auto pass = ns.find(module_name(depth, "in-place"));
-        if (call == ns.end() || pass == ns.end()) continue;
+        const auto call = nanoseconds.find(module_name(depth, "start-call"));
+        const auto pass = nanoseconds.find(module_name(depth, "in-place"));
+        if (call == nanoseconds.end() || pass == nanoseconds.end()) continue;
         const double per_band = call->second / kBands;
         std::printf("| %d-bit | %.2f | %.2f | %.2f |\n", int(depth), per_band / 1000.0,
                     pass->second / 1000.0, per_band / pass->second);

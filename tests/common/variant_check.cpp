@@ -2,9 +2,7 @@
 #include "tests/common/variant_check.h"
 
 #include <cfloat>
-#include <cinttypes>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -209,19 +207,17 @@ int64_t sample_size(int32_t depth) {
 std::string hex_sample(const unsigned char* p, int64_t size) {
     uint32_t v = 0;
     std::memcpy(&v, p, static_cast<size_t>(size));
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*" PRIx32, static_cast<int>(2 * size), v);
+    std::string text = "0x";
+    for (int64_t digit = 2 * size - 1; digit >= 0; --digit)
+        text += "0123456789abcdef"[(v >> (4 * digit)) & 0xF];
     return text;
 }
 
 std::string describe_shape(const RowsUnderTest& tested, const BandShape& s, uint32_t seed) {
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "%s, depth %d, %d planes, %" PRId64 " x %" PRId64 " pixels, pad %" PRId64
-                  ", offset %" PRId64 ", seed %" PRIu32,
-                  tested.name, static_cast<int>(s.depth), s.planes, s.rows, s.columns, s.pad_bytes,
-                  s.offset, seed);
-    return text;
+    return std::string(tested.name) + ", depth " + std::to_string(s.depth) + ", " +
+           std::to_string(s.planes) + " planes, " + std::to_string(s.rows) + " x " +
+           std::to_string(s.columns) + " pixels, pad " + std::to_string(s.pad_bytes) + ", offset " +
+           std::to_string(s.offset) + ", seed " + std::to_string(seed);
 }
 
 // A float pixel whose luminance meets two NaNs or infinities: which NaN's payload comes out
@@ -300,13 +296,16 @@ std::string compare_random_bands(const RowsUnderTest& tested, uint32_t seed, int
         const int32_t depths[] = {8, 16, 32};
         s.depth = depths[random() % 3];
         const uint32_t width_kind = random() % 10;
-        s.columns = width_kind < 6   ? 1 + random() % 17
-                    : width_kind < 9 ? 18 + random() % 100
-                                     : 250 + random() % 1100;
-        s.rows = 1 + random() % 3;
-        s.pad_bytes = random() % 18;
-        s.offset = random() % 64;
-        const std::string failure =
+        const auto next = [&random](uint32_t below) {
+            return static_cast<int64_t>(random() % below);
+        };
+        s.columns = width_kind < 6   ? 1 + next(17)
+                    : width_kind < 9 ? 18 + next(100)
+                                     : 250 + next(1100);
+        s.rows = 1 + next(3);
+        s.pad_bytes = next(18);
+        s.offset = next(64);
+        std::string failure =
             compare_band_with_reference(tested, s, static_cast<uint32_t>(random()));
         if (!failure.empty()) return failure;
     }
