@@ -14,6 +14,9 @@ required_packages=(
     libstb-dev imagemagick fonts-dejavu-core icoutils
 )
 
+# --- Kernel variants: the fallback without AVX is run on an emulated Core 2 (qemu-x86_64). ---
+required_packages+=(qemu-user)
+
 install_missing_packages() {
     local missing=()
     local p
