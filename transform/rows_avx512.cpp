@@ -9,11 +9,16 @@
 #include <cstdint>
 
 // GCC 12's AVX-512 intrinsics fill unused lanes from a deliberately uninitialised vector,
-// which its own -Wmaybe-uninitialized then reports inside the header.
+// which its own -Wmaybe-uninitialized then reports inside the header (clang has no such
+// warning).
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 #include "transform/rows.h"
 #include "transform/weights.h"

@@ -68,10 +68,13 @@ void start_call(benchmark::State& state, int32_t depth) {
     host_run.band.reset();
 }
 
-void in_place(benchmark::State& state, int32_t depth) {
+void in_place(benchmark::State& state, int32_t depth, bool sixteen_bytes) {
     BenchBand band(4, depth, kBandRows, kColumns);
     for (auto _ : state) {
-        in_place_pass(band.data(), band.bytes());
+        if (sixteen_bytes)
+            in_place_pass_16(band.data(), band.bytes());
+        else
+            in_place_pass(band.data(), band.bytes());
         benchmark::ClobberMemory();
     }
 }
@@ -81,22 +84,28 @@ void in_place(benchmark::State& state, int32_t depth) {
 void register_module_benchmarks() {
     for (const int32_t depth : kDepths) {
         benchmark::RegisterBenchmark(module_name(depth, "start-call").c_str(), start_call, depth);
-        benchmark::RegisterBenchmark(module_name(depth, "in-place").c_str(), in_place, depth);
+        benchmark::RegisterBenchmark(module_name(depth, "in-place").c_str(), in_place, depth,
+                                     false);
+        benchmark::RegisterBenchmark(module_name(depth, "in-place-16").c_str(), in_place, depth,
+                                     true);
     }
 }
 
 void print_module_table(const std::map<std::string, double>& nanoseconds) {
     std::printf("\nThrough the module: one start call of %lld bands of 8 x %lld RGBA pixels, per "
-                "band, against the in-place pass over the band.\n\n"
-                "| depth | start call, us per band | in-place pass, us | ratio |\n"
-                "|---|---:|---:|---:|\n",
-                (long long)kBands, (long long)kColumns);
+                "band, against the in-place pass over the band (CPU time).\n\n"
+                "| depth | start call, us per band | in-place, us | in-place, 16 B, us | "
+                "/ in-place | / in-place, 16 B |\n|---|---:|---:|---:|---:|---:|\n",
+                static_cast<long long>(kBands), static_cast<long long>(kColumns));
     for (const int32_t depth : kDepths) {
         const auto call = nanoseconds.find(module_name(depth, "start-call"));
         const auto pass = nanoseconds.find(module_name(depth, "in-place"));
-        if (call == nanoseconds.end() || pass == nanoseconds.end()) continue;
+        const auto pass_16 = nanoseconds.find(module_name(depth, "in-place-16"));
+        if (call == nanoseconds.end() || pass == nanoseconds.end() || pass_16 == nanoseconds.end())
+            continue;
         const double per_band = call->second / kBands;
-        std::printf("| %d-bit | %.2f | %.2f | %.2f |\n", int(depth), per_band / 1000.0,
-                    pass->second / 1000.0, per_band / pass->second);
+        std::printf("| %d-bit | %.2f | %.2f | %.2f | %.2f | %.2f |\n", static_cast<int>(depth),
+                    per_band / 1000.0, pass->second / 1000.0, pass_16->second / 1000.0,
+                    per_band / pass->second, per_band / pass_16->second);
     }
 }

@@ -100,6 +100,7 @@ void print_kernel_table(const std::map<std::string, double>& ns) {
     std::printf("---:|---:|---:|\n");
     for (const int64_t columns : kWidths) {
         for (const Format& f : kFormats) {
+            if (ns.count(kernel_name(f, columns, kernel_variant_name(fastest))) == 0) continue;
             const auto speed = [&](const char* variant) {
                 const auto found = ns.find(kernel_name(f, columns, variant));
                 return found == ns.end() ? 0.0 : double(kRows * columns) / found->second;
