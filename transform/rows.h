@@ -1,6 +1,8 @@
 // The row transforms of one variant of the kernel, one per plane count and depth: the plain
 // reference rows (rows_reference.cpp), which define the results, and the SIMD rows for x86-64
-// (rows_sse2.cpp, rows_avx2.cpp, rows_avx512.cpp), which match them bit for bit.
+// (rows_sse2.cpp, rows_avx2.cpp, rows_avx512.cpp), which match them bit for bit. (Where a float
+// pixel's sum meets two NaNs, which one's payload comes out is up to the order the compiler
+// gave an addition's operands, in the reference as in the SIMD rows; the result is a NaN.)
 #pragma once
 
 #include <cstddef>

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/common/kernel_variant_printer.h"
 #include "transform/cpu_features.h"
 #include "transform/kernel_variants.h"
 

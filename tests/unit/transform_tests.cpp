@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/band_transform.h"
+#include "tests/common/kernel_variant_printer.h"
 #include "transform/kernel_variants.h"
 #include "transform/luminance_to_alpha.h"
 

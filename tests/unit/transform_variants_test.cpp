@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tests/common/kernel_variant_printer.h"
 #include "tests/common/variant_check.h"
 
 namespace {
@@ -29,11 +30,6 @@ constexpr int kPlanes[] = {2, 4};
 constexpr int32_t kDepths[] = {8, 16, 32};
 
 } // namespace
-
-// Test names and failures show the variant by name.
-static void PrintTo(KernelVariant variant, std::ostream* out) {
-    *out << kernel_variant_name(variant);
-}
 
 TEST_P(TransformVariants, RandomBandsMatchTheReference) {
     const uint32_t seed = test_seed();
