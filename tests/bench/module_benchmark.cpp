@@ -1,4 +1,4 @@
-// The module's start call against its own in-place pass; see module_benchmark.h. The module's
+// The module's start call raced against its own in-place pass; see module_benchmark.h. The module's
 // portable code is linked natively, without sanitizers; the message box and about box are
 // stand-ins that show nothing (the run never reaches them).
 #include "tests/bench/module_benchmark.h"
@@ -12,6 +12,7 @@
 #include "host/host_records.h"
 #include "host/plugin_main.h"
 #include "tests/bench/bench_band.h"
+#include "tests/bench/race.h"
 
 namespace {
 
@@ -37,11 +38,12 @@ Boolean never_abort() {
     return 0;
 }
 
-std::string module_name(int32_t depth, const char* what) {
-    return "module/" + std::to_string(depth) + "-bit/" + what;
+std::string module_name(int32_t depth) {
+    return "module/" + std::to_string(depth) + "-bit";
 }
 
-void start_call(benchmark::State& state, int32_t depth) {
+// The start call against the pass over its band, in microseconds per band.
+void module_race(benchmark::State& state, int32_t depth) {
     host_run.band = std::make_unique<BenchBand>(4, depth, kBandRows, kColumns);
     FilterRecord& record = host_run.record;
     record = FilterRecord{};
@@ -60,52 +62,46 @@ void start_call(benchmark::State& state, int32_t depth) {
     record.abortProc = never_abort;
     intptr_t data = 0;
     int16_t result = 0;
+    BenchBand& band = *host_run.band;
+    Race race({{"start-call", [&] { PluginMain(filterSelectorStart, &record, &data, &result); }},
+               {"in-place", [&band] { in_place_pass(band.data(), band.bytes()); }},
+               {"in-place-16", [&band] { in_place_pass_16(band.data(), band.bytes()); }}});
     for (auto _ : state) {
-        PluginMain(filterSelectorStart, &record, &data, &result);
+        race.round();
         benchmark::ClobberMemory();
     }
     if (result != noErr) state.SkipWithError("the start call failed");
+    const std::vector<double> medians = race.median_nanoseconds();
+    state.counters["start-call-us-per-band"] = medians[0] / kBands / 1000.0;
+    state.counters["in-place-us"] = medians[1] / 1000.0;
+    state.counters["in-place-16-us"] = medians[2] / 1000.0;
     host_run.band.reset();
-}
-
-void in_place(benchmark::State& state, int32_t depth, bool sixteen_bytes) {
-    BenchBand band(4, depth, kBandRows, kColumns);
-    for (auto _ : state) {
-        if (sixteen_bytes)
-            in_place_pass_16(band.data(), band.bytes());
-        else
-            in_place_pass(band.data(), band.bytes());
-        benchmark::ClobberMemory();
-    }
 }
 
 } // namespace
 
 void register_module_benchmarks() {
-    for (const int32_t depth : kDepths) {
-        benchmark::RegisterBenchmark(module_name(depth, "start-call").c_str(), start_call, depth);
-        benchmark::RegisterBenchmark(module_name(depth, "in-place").c_str(), in_place, depth,
-                                     false);
-        benchmark::RegisterBenchmark(module_name(depth, "in-place-16").c_str(), in_place, depth,
-                                     true);
-    }
+    for (const int32_t depth : kDepths)
+        benchmark::RegisterBenchmark(module_name(depth).c_str(), module_race, depth);
 }
 
-void print_module_table(const std::map<std::string, double>& nanoseconds) {
+void print_module_table(const std::map<std::string, std::map<std::string, double>>& counters) {
     std::printf("\nThrough the module: one start call of %lld bands of 8 x %lld RGBA pixels, per "
-                "band, against the in-place pass over the band (CPU time).\n\n"
+                "band, against the in-place pass over the band.\n\n"
                 "| depth | start call, us per band | in-place, us | in-place, 16 B, us | "
                 "/ in-place | / in-place, 16 B |\n|---|---:|---:|---:|---:|---:|\n",
                 static_cast<long long>(kBands), static_cast<long long>(kColumns));
     for (const int32_t depth : kDepths) {
-        const auto call = nanoseconds.find(module_name(depth, "start-call"));
-        const auto pass = nanoseconds.find(module_name(depth, "in-place"));
-        const auto pass_16 = nanoseconds.find(module_name(depth, "in-place-16"));
-        if (call == nanoseconds.end() || pass == nanoseconds.end() || pass_16 == nanoseconds.end())
-            continue;
-        const double per_band = call->second / kBands;
+        const auto found = counters.find(module_name(depth));
+        if (found == counters.end()) continue;
+        const auto value = [&found](const char* name) {
+            const auto v = found->second.find(name);
+            return v == found->second.end() ? 0.0 : v->second;
+        };
+        const double call = value("start-call-us-per-band");
+        const double pass = value("in-place-us");
+        const double pass_16 = value("in-place-16-us");
         std::printf("| %d-bit | %.2f | %.2f | %.2f | %.2f | %.2f |\n", static_cast<int>(depth),
-                    per_band / 1000.0, pass->second / 1000.0, pass_16->second / 1000.0,
-                    per_band / pass->second, per_band / pass_16->second);
+                    call, pass, pass_16, call / pass, call / pass_16);
     }
 }
