@@ -23,6 +23,9 @@ release_version() {
 }
 # --- end of release ---------------------------------------------------------------------------
 
+# --- Kernel variants: the fallback without AVX is run on an emulated Core 2 (qemu-x86_64). ---
+required_packages+=(qemu-user)
+
 install_missing_packages() {
     local missing=()
     local p

@@ -1,9 +1,9 @@
 # bfrun, the host, driving the real module end to end on PNG files made by the test. Its
 # output is read back with stb_image, a decoder independent of bfrun's; the expected pixels
-# come from the plain kernel over the matted input.
+# come from the kernel's reference rows over the matted input.
 add_executable(bfrun_end_to_end ${CMAKE_CURRENT_LIST_DIR}/bfrun_end_to_end.cpp
-                                ${CMAKE_SOURCE_DIR}/tests/unit/runner/test_png.cpp
-                                ${BRIGHTFADE_KERNEL_SOURCES})
+                                ${CMAKE_SOURCE_DIR}/tests/unit/runner/test_png.cpp)
+brightfade_add_kernel(bfrun_end_to_end)
 target_include_directories(bfrun_end_to_end SYSTEM PRIVATE /usr/include/stb)
 target_link_libraries(bfrun_end_to_end PRIVATE bfrun_core)
 target_link_options(bfrun_end_to_end PRIVATE -static)

@@ -28,7 +28,7 @@
 #include "runner/matting.h"
 #include "runner/sample_scale.h"
 #include "tests/unit/runner/test_png.h"
-#include "transform/luminance_to_alpha.h"
+#include "transform/rows.h"
 
 namespace {
 
@@ -191,8 +191,8 @@ Image expected_output(const TestPng& in, bool float_layer) {
                 host[p * planes + k] = k == planes - 1 ? v : apply_matte(v, alpha, 1.0f);
             }
         }
-        luminance_to_alpha(host.data(), file.height, file.width, file.width * planes * 4, planes,
-                           32);
+        luminance_to_alpha_with(reference_rows, host.data(), file.height, file.width,
+                                file.width * planes * 4, planes, 32);
         for (size_t p = 0; p < pixels; ++p)
             out.samples.insert(out.samples.end(),
                                {0u, float_to_png(host[p * planes + planes - 1], bits)});
@@ -214,8 +214,8 @@ Image expected_output(const TestPng& in, bool float_layer) {
             }
         }
     }
-    luminance_to_alpha(host.data(), file.height, file.width, file.width * planes * (bits / 8),
-                       planes, bits);
+    luminance_to_alpha_with(reference_rows, host.data(), file.height, file.width,
+                            file.width * planes * (bits / 8), planes, bits);
     for (size_t p = 0; p < pixels; ++p) {
         uint32_t alpha;
         if (bits == 16) {
