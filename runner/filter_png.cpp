@@ -131,7 +131,7 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
     summary.output_channels = grey_from_rgba ? 2 : image.channels;
     PngWriter writer(output);
     if (!writer.start(image.width, image.height, summary.output_channels, image.bits,
-                      options.compression, failure))
+                      options.compression, std::max(1, options.threads), failure))
         return Next::done;
 
     FileFlow flow(reader, writer, grey_from_rgba, hooks);
