@@ -12,9 +12,9 @@
 
 namespace {
 
-// The reader and writer as the row store sees them; rows are compressed and written on a
-// thread of their own. An RGBA file written as grey + alpha checks that every row it writes
-// has no colour; the first that has stops the attempt.
+// The reader and writer as the row store sees them; rows are written on a thread of their own,
+// and compressed on the writer's threads. An RGBA file written as grey + alpha checks that every
+// row it writes has no colour; the first that has stops the attempt.
 struct FileFlow : RowFlow {
     FileFlow(PngReader& reader, PngWriter& writer, bool grey_from_rgba, const FilterHooks& hooks)
         : reader(reader), grey_from_rgba(grey_from_rgba), hooks(hooks),
