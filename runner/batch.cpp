@@ -47,9 +47,13 @@ std::vector<std::vector<size_t>> share_out(size_t count, int jobs) {
     return shares;
 }
 
+int worker_threads(int processors, size_t workers) {
+    return std::max(1, processors / static_cast<int>(std::max<size_t>(workers, 1)));
+}
+
 std::vector<std::string> worker_arguments(const std::vector<std::string>& option_args,
-                                          const std::vector<std::string>& inputs) {
-    std::vector<std::string> args = {"apply", "--batch-worker"};
+                                          const std::vector<std::string>& inputs, int threads) {
+    std::vector<std::string> args = {"apply", "--batch-worker", std::to_string(threads)};
     for (size_t i = 0; i < option_args.size(); ++i) {
         if (option_args[i] == "--jobs") {
             ++i;

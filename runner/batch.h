@@ -27,9 +27,13 @@ std::vector<BatchItem> plan_batch(std::vector<std::string> inputs, const std::st
 // The indices of `count` items dealt out to `jobs` workers in turn; no empty share.
 std::vector<std::vector<size_t>> share_out(size_t count, int jobs);
 
-// The arguments of a worker: the batch's options less --jobs, then its files.
+// The threads each worker compresses on: the processors shared out among the workers.
+int worker_threads(int processors, size_t workers);
+
+// The arguments of a worker: the batch's options less --jobs, then its files; the worker
+// compresses on `threads` threads.
 std::vector<std::string> worker_arguments(const std::vector<std::string>& option_args,
-                                          const std::vector<std::string>& inputs);
+                                          const std::vector<std::string>& inputs, int threads);
 
 // One argument quoted for a Windows command line, as the C runtime splits it again.
 std::string quote_argument(const std::string& argument);

@@ -58,12 +58,13 @@ struct Worker {
     HANDLE output = nullptr; // its stdout: a status a line
 };
 
-bool start_worker(const Options& options, const std::vector<BatchItem>& items, Worker& worker) {
+bool start_worker(const Options& options, const std::vector<BatchItem>& items, int threads,
+                  Worker& worker) {
     std::vector<std::string> inputs;
     for (size_t index : worker.share)
         inputs.push_back(items[index].input);
     std::wstring command = L"\"" + own_path() + L"\"";
-    for (const std::string& arg : worker_arguments(options.option_args, inputs))
+    for (const std::string& arg : worker_arguments(options.option_args, inputs, threads))
         command += L" " + widen_utf8(quote_argument(arg));
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE read_end = nullptr, write_end = nullptr;
@@ -150,11 +151,13 @@ int run_batch(const Options& options, LoadedModule& module) {
             statuses[i] = items[i].refused.status;
         }
         std::vector<Worker> workers;
-        for (const std::vector<size_t>& share : share_out(runnable.size(), jobs)) {
+        const std::vector<std::vector<size_t>> shares = share_out(runnable.size(), jobs);
+        const int threads = worker_threads(options.threads, shares.size());
+        for (const std::vector<size_t>& share : shares) {
             Worker worker;
             for (size_t k : share)
                 worker.share.push_back(runnable[k]);
-            if (!start_worker(options, items, worker))
+            if (!start_worker(options, items, threads, worker))
                 report_line("cannot start a worker process (error " +
                             std::to_string(GetLastError()) + ")");
             workers.push_back(worker);

@@ -69,6 +69,8 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "bfrun: %s\n\n%s", printable_line(error).c_str(), kUsage);
         return kExitUsage;
     }
+    // A batch's workers are told their share; anything else compresses on every processor.
+    if (options.threads == 0) options.threads = processor_count();
     if (options.command == Command::help) {
         std::fputs(kUsage, stdout);
         return kExitDone;

@@ -12,9 +12,9 @@
 
 namespace {
 
-// The reader and writer as the row store sees them; rows are compressed and written on a
-// thread of their own. An RGBA file written as grey + alpha checks that every row it writes
-// has no colour; the first that has stops the attempt.
+// The reader and writer as the row store sees them; rows are written on a thread of their own,
+// and compressed on the writer's threads. An RGBA file written as grey + alpha checks that every
+// row it writes has no colour; the first that has stops the attempt.
 struct FileFlow : RowFlow {
     FileFlow(PngReader& reader, PngWriter& writer, bool grey_from_rgba, const FilterHooks& hooks)
         : reader(reader), grey_from_rgba(grey_from_rgba), hooks(hooks),
@@ -131,7 +131,7 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
     summary.output_channels = grey_from_rgba ? 2 : image.channels;
     PngWriter writer(output);
     if (!writer.start(image.width, image.height, summary.output_channels, image.bits,
-                      options.compression, failure))
+                      options.compression, std::max(1, options.threads), failure))
         return Next::done;
 
     FileFlow flow(reader, writer, grey_from_rgba, hooks);

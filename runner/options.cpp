@@ -96,9 +96,9 @@ struct IntegerOption {
 };
 
 const IntegerOption kIntegerOptions[] = {
-    {"--filter-case", 1, 7},           {"--mode", 0, 32767}, {"--pad-rows", 0, 4096},
-    {"--abort-after", 0, INT_MAX},     {"--jobs", 1, 64},    {"--compression", 0, 9},
-    {"--max-pixels", 1, 4294967296LL},
+    {"--filter-case", 1, 7},           {"--mode", 0, 32767},      {"--pad-rows", 0, 4096},
+    {"--abort-after", 0, INT_MAX},     {"--jobs", 1, 64},         {"--compression", 0, 9},
+    {"--max-pixels", 1, 4294967296LL}, {"--batch-worker", 1, 64},
 };
 
 void set_integer(Options& o, const std::string& name, long long v) {
@@ -109,6 +109,10 @@ void set_integer(Options& o, const std::string& name, long long v) {
     if (name == "--jobs") o.jobs = static_cast<int32_t>(v);
     if (name == "--compression") o.compression = static_cast<int32_t>(v);
     if (name == "--max-pixels") o.max_pixels = static_cast<uint64_t>(v);
+    if (name == "--batch-worker") {
+        o.worker = true;
+        o.threads = static_cast<int32_t>(v);
+    }
 }
 
 } // namespace
@@ -166,8 +170,6 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
             options.quiet = true;
         } else if (arg == "--stats") {
             options.stats = true;
-        } else if (arg == "--batch-worker") {
-            options.worker = true;
         } else if (arg == "--depth") {
             if (!need_value()) return false;
             if (value != "32") {

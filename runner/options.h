@@ -21,10 +21,13 @@ struct Options {
     std::string directory;
     int32_t jobs = 0; // 0: one per processor
     int32_t compression = 6;
+    // Threads compressing OUT.png: 0 until bfrun sets the processor count (a batch's workers
+    // are given their share with --batch-worker N); the portable code takes 0 as 1.
+    int32_t threads = 0;
     uint64_t max_pixels = kDefaultMaxPixels;
     bool quiet = false;
     bool stats = false;  // print the peak memory and time at the end
-    bool worker = false; // a share of a batch, run by another bfrun
+    bool worker = false; // a share of a batch, run by another bfrun (--batch-worker THREADS)
     int32_t depth = 0;   // 0: the file's own depth; 32: run as float
     bool has_rect = false;
     VRect rect{0, 0, 0, 0};

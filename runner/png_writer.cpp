@@ -10,10 +10,19 @@ PngWriter::~PngWriter() {
 
 int PngWriter::push(spng_ctx*, void* user, void* from, size_t length) {
     auto& writer = *static_cast<PngWriter*>(user);
-    return writer.sink_.write(static_cast<const uint8_t*>(from), length) ? 0 : SPNG_IO_ERROR;
+    const auto* bytes = static_cast<const uint8_t*>(from);
+    const bool written = writer.recompressor_ != nullptr
+                             ? writer.recompressor_->write(bytes, length)
+                             : writer.sink_.write(bytes, length);
+    return written ? 0 : SPNG_IO_ERROR;
 }
 
 bool PngWriter::fail(int error, Failure& failure) {
+    if (error == SPNG_IO_ERROR && recompressor_ != nullptr) {
+        if (recompressor_->out_of_memory())
+            return set_failure(failure, kExitOutOfMemory, "out of memory");
+        return set_failure(failure, kExitWriteFailed, recompressor_->error());
+    }
     if (error == SPNG_IO_ERROR) return set_failure(failure, kExitWriteFailed, sink_.error);
     if (error == SPNG_EMEM) return set_failure(failure, kExitOutOfMemory, "out of memory");
     return set_failure(failure, kExitWriteFailed,
@@ -21,7 +30,11 @@ bool PngWriter::fail(int error, Failure& failure) {
 }
 
 bool PngWriter::start(uint32_t width, uint32_t height, int channels, int bits, int compression,
-                      Failure& failure) {
+                      int threads, Failure& failure) {
+    // libspng filters the rows (the filter choice set explicitly keeps adaptive filtering at
+    // level 0) and stores them; the recompressor deflates them again at the level asked for.
+    if (compression > 0)
+        recompressor_ = std::make_unique<IdatRecompressor>(sink_, compression, threads);
     ctx_ = spng_ctx_new(SPNG_CTX_ENCODER);
     if (ctx_ == nullptr) return set_failure(failure, kExitOutOfMemory, "out of memory");
     spng_ihdr ihdr{};
@@ -32,7 +45,9 @@ bool PngWriter::start(uint32_t width, uint32_t height, int channels, int bits, i
                                                          : SPNG_COLOR_TYPE_TRUECOLOR_ALPHA);
     int error = spng_set_png_stream(ctx_, push, this);
     if (error == 0) error = spng_set_ihdr(ctx_, &ihdr);
-    if (error == 0) error = spng_set_option(ctx_, SPNG_IMG_COMPRESSION_LEVEL, compression);
+    if (error == 0)
+        error = spng_set_option(ctx_, SPNG_IMG_COMPRESSION_LEVEL,
+                                recompressor_ != nullptr ? 0 : compression);
     if (error == 0) error = spng_set_option(ctx_, SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_ALL);
     if (error == 0)
         error = spng_encode_image(ctx_, nullptr, 0, SPNG_FMT_PNG,

@@ -1,7 +1,6 @@
-// Finished rows handed to a thread of their own, which compresses and writes them while the
-// module works on the next bands: zlib at level 6 takes longer than reading, filtering and
-// everything else together, and this way the two cores share the work. The queue holds a
-// bounded number of rows, so memory stays bounded by the band.
+// Finished rows handed to a thread of their own, which writes them (libspng filters each row;
+// the compressing threads behind the writer take it from there) while the module works on the
+// next bands. The queue holds a bounded number of rows, so memory stays bounded by the band.
 #pragma once
 
 #include <condition_variable>

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "runner/batch.h"
+#include "runner/options.h"
 #include "runner/progress_bar.h"
 
 namespace {
@@ -35,9 +36,18 @@ TEST(Batch, SharesAndWorkerCommandLines) {
     EXPECT_EQ(share_out(5, 2), (std::vector<std::vector<size_t>>{{0, 2, 4}, {1, 3}}));
     EXPECT_EQ(share_out(2, 8).size(), 2u);
     EXPECT_TRUE(share_out(0, 2).empty());
-    EXPECT_EQ(
-        worker_arguments({"-d", "out", "--jobs", "2", "--quiet"}, {"a.png"}),
-        (std::vector<std::string>{"apply", "--batch-worker", "-d", "out", "--quiet", "a.png"}));
+    EXPECT_EQ(worker_arguments({"-d", "out", "--jobs", "2", "--quiet"}, {"a.png"}, 3),
+              (std::vector<std::string>{"apply", "--batch-worker", "3", "-d", "out", "--quiet",
+                                        "a.png"}));
+    // The processors shared among the workers, one thread each at least.
+    EXPECT_EQ(worker_threads(8, 3), 2);
+    EXPECT_EQ(worker_threads(2, 2), 1);
+    EXPECT_EQ(worker_threads(2, 5), 1);
+    Options worker;
+    std::string error;
+    ASSERT_TRUE(parse_options(worker_arguments({"-d", "out"}, {"a.png"}, 4), worker, error));
+    EXPECT_TRUE(worker.worker);
+    EXPECT_EQ(worker.threads, 4);
     // As the C runtime splits a command line: quotes around spaces, backslashes doubled only
     // before a quote.
     EXPECT_EQ(quote_argument("plain"), "plain");

@@ -1,0 +1,83 @@
+// One zlib stream compressed on several threads, the way pigz does it with zlib: the input is
+// cut into pieces of a fixed size, each deflated on its own by zlib (raw deflate, primed with
+// the 32 KiB of input before it, ended on a byte boundary with Z_SYNC_FLUSH, the last one with
+// Z_FINISH), and the pieces are put out in order under a zlib header, followed by the Adler-32
+// of the whole, which zlib combines from the pieces' own. The bytes depend only on the input,
+// the level and the piece size, never on the number of threads or their timing. A few pieces
+// are held at a time, whatever the size of the input.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <zlib.h>
+
+class ParallelDeflate {
+  public:
+    // Receives the stream, in order, on the thread that calls write() and finish(): one call
+    // a piece, the first with the zlib header in front, the last with the checksum after it.
+    // Once it returns false nothing more is compressed.
+    using Emit = std::function<bool(const uint8_t* bytes, size_t size)>;
+
+    // zlib's level 1..9 with libspng's other settings for image data (a 32 KiB window,
+    // memLevel 8, Z_FILTERED); `threads` is clamped to 1..kMaxThreads.
+    ParallelDeflate(int level, int threads, size_t piece_size, Emit emit);
+    ~ParallelDeflate();
+    ParallelDeflate(const ParallelDeflate&) = delete;
+    ParallelDeflate& operator=(const ParallelDeflate&) = delete;
+
+    // The next bytes of the input. False once anything failed.
+    bool write(const uint8_t* bytes, size_t size);
+    // After the last byte: compresses what is left and puts out the end of the stream.
+    bool finish();
+
+    // Why write() or finish() failed; out_of_memory() when zlib could not get its state.
+    const std::string& error() const { return error_; }
+    bool out_of_memory() const { return out_of_memory_; }
+
+    // Each thread holds about two pieces; more threads than this would only wait on the one
+    // thread that feeds them.
+    static constexpr int kMaxThreads = 16;
+
+  private:
+    struct Piece {
+        std::vector<uint8_t> input; // the 32 KiB before the piece, then the piece itself
+        size_t primer = 0, size = 0;
+        std::vector<uint8_t> output; // 2 bytes kept for the header, the deflated piece, 4 more
+        size_t deflated = 0;
+        uLong adler = 0;
+        bool last = false, done = false;
+    };
+
+    Piece& piece(uint64_t number) { return pieces_[number % pieces_.size()]; }
+    void start_threads(int threads);
+    void run(z_stream& stream);
+    bool compress(z_stream& stream, Piece& piece);
+    bool submit(bool last);
+    bool emit_finished(uint64_t keep);
+    bool emit(Piece& piece, uint64_t number);
+    bool fail(const std::string& why);
+    bool healthy();
+
+    const int level_;
+    const size_t piece_size_;
+    Emit emit_;
+    std::vector<Piece> pieces_; // a ring: the piece being filled and those not yet put out
+    std::vector<z_stream> streams_;
+    std::vector<std::thread> threads_;
+    uLong adler_;
+    bool finished_ = false;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    uint64_t submitted_ = 0, taken_ = 0, emitted_ = 0; // counts of pieces, under the mutex
+    bool stopping_ = false, failed_ = false;
+    std::string error_;
+    bool out_of_memory_ = false;
+};
