@@ -82,7 +82,6 @@ void show_about_box(intptr_t owner, void* module_instance, AddressOpener open_ad
     link_opener = open_address;
     // Its result does not matter: the box has nothing to report, and if it cannot be shown
     // the about command simply ends.
-    DialogBoxParamA(static_cast<HINSTANCE>(module_instance),
-                    MAKEINTRESOURCEA(kAboutDialogTemplate), reinterpret_cast<HWND>(owner),
-                    about_dialog_procedure, 0);
+    DialogBoxParamA(static_cast<HINSTANCE>(module_instance), MAKEINTRESOURCEA(kAboutDialogTemplate),
+                    reinterpret_cast<HWND>(owner), about_dialog_procedure, 0);
 }
