@@ -131,7 +131,7 @@ end_wine_session() {
 }
 
 # --- Fuzzing and static analysis (tools/fuzz, tools/check-static) ----------------------------
-required_packages+=(clang-14 libfuzzer-14-dev libclang-rt-14-dev clang-tidy cppcheck)
+required_packages+=(clang-14 libfuzzer-14-dev libclang-rt-14-dev clang-tidy cppcheck clang-format)
 
 # The libFuzzer targets (tests/fuzz), built with clang under AddressSanitizer and UBSan in a
 # folder of their own.
