@@ -93,7 +93,7 @@ int64_t blue_on_boundary(int64_t red, int64_t green, int64_t target) {
 
 class SampleSource {
   public:
-    explicit SampleSource(uint32_t seed) : random_(seed) {}
+    explicit SampleSource(uint32_t random_start) : random_(random_start) {}
     uint32_t next() { return static_cast<uint32_t>(random_()); }
     int64_t below(int64_t n) { return static_cast<int64_t>(next() % static_cast<uint32_t>(n)); }
 
@@ -213,11 +213,11 @@ std::string hex_sample(const unsigned char* p, int64_t size) {
     return text;
 }
 
-std::string describe_shape(const RowsUnderTest& tested, const BandShape& s, uint32_t seed) {
+std::string describe_shape(const RowsUnderTest& tested, const BandShape& s, uint32_t random_start) {
     return std::string(tested.name) + ", depth " + std::to_string(s.depth) + ", " +
            std::to_string(s.planes) + " planes, " + std::to_string(s.rows) + " x " +
            std::to_string(s.columns) + " pixels, pad " + std::to_string(s.pad_bytes) + ", offset " +
-           std::to_string(s.offset) + ", seed " + std::to_string(seed);
+           std::to_string(s.offset) + ", random start " + std::to_string(random_start);
 }
 
 // A float pixel whose luminance meets two NaNs or infinities: which NaN's payload comes out
@@ -270,10 +270,10 @@ RowsUnderTest rows_under_test(KernelVariant variant) {
 }
 
 std::string compare_band_with_reference(const RowsUnderTest& tested, const BandShape& s,
-                                        uint32_t seed) {
+                                        uint32_t random_start) {
     const int64_t row_bytes = s.columns * s.planes * sample_size(s.depth);
     const BandBlock input(s, row_bytes), want(s, row_bytes), got(s, row_bytes);
-    SampleSource source(seed);
+    SampleSource source(random_start);
     for (int64_t y = 0; y < s.rows; ++y)
         for (int64_t x = 0; x < s.columns; ++x)
             source.fill_pixel(input.row(y) + x * s.planes * sample_size(s.depth), s.planes,
@@ -285,11 +285,11 @@ std::string compare_band_with_reference(const RowsUnderTest& tested, const BandS
     luminance_to_alpha_with(tested.rows, got.band(), s.rows, s.columns, got.stride(), s.planes,
                             s.depth);
     const std::string difference = first_difference(input, want, got, s);
-    return difference.empty() ? "" : describe_shape(tested, s, seed) + ": " + difference;
+    return difference.empty() ? "" : describe_shape(tested, s, random_start) + ": " + difference;
 }
 
-std::string compare_random_bands(const RowsUnderTest& tested, uint32_t seed, int bands) {
-    std::mt19937 random(seed);
+std::string compare_random_bands(const RowsUnderTest& tested, uint32_t random_start, int bands) {
+    std::mt19937 random(random_start);
     for (int i = 0; i < bands; ++i) {
         BandShape s;
         s.planes = random() % 2 == 0 ? 2 : 4;

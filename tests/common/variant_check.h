@@ -1,7 +1,8 @@
 // Checks a variant of the kernel against the reference bit for bit, in the manner of a
 // checkasm harness: the same samples go through both, each band inside canary bytes and ending
-// at the very end of its heap block; the first difference comes back as one line with the seed
-// that reproduces it. Shared by the native unit tests and the Windows build's test under Wine.
+// at the very end of its heap block; the first difference comes back as one line with the random
+// start that reproduces it. Shared by the native unit tests and the Windows build's test under
+// Wine.
 #pragma once
 
 #include <cstdint>
@@ -25,14 +26,14 @@ struct RowsUnderTest {
 };
 RowsUnderTest rows_under_test(KernelVariant variant);
 
-// Runs one band of this shape, filled from `seed` (edge values mixed in), through the
+// Runs one band of this shape, filled from `random_start` (edge values mixed in), through the
 // reference and through the rows under test; "" when all agrees, else the first difference.
 std::string compare_band_with_reference(const RowsUnderTest& tested, const BandShape& shape,
-                                        uint32_t seed);
+                                        uint32_t random_start);
 
-// `bands` random shapes from `seed`: every depth and plane count, widths 1 to 17 and wider,
+// `bands` random shapes from `random_start`: every depth and plane count, widths 1 to 17 and wider,
 // padded pitches, any start offset.
-std::string compare_random_bands(const RowsUnderTest& tested, uint32_t seed, int bands);
+std::string compare_random_bands(const RowsUnderTest& tested, uint32_t random_start, int bands);
 
 // Every 8-bit (R, G, B) triple, and every 8-bit and 16-bit grey.
 std::string compare_all_rgb_triples(const RowsUnderTest& tested);

@@ -1,7 +1,7 @@
 // Every SIMD variant of the kernel against the reference, bit for bit: random bands of every
 // shape (checkasm style), rows of every short width at every offset, all 2^24 8-bit triples and
-// every grey. A variant this CPU cannot run is skipped. BRIGHTFADE_TEST_SEED replaces the
-// random bands' seed, which every failure prints.
+// every grey. A variant this CPU cannot run is skipped. BRIGHTFADE_TEST_RANDOM_START replaces the
+// random bands' starting value, which every failure prints.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,8 +12,8 @@
 
 namespace {
 
-uint32_t test_seed() {
-    const char* text = std::getenv("BRIGHTFADE_TEST_SEED");
+uint32_t test_random_start() {
+    const char* text = std::getenv("BRIGHTFADE_TEST_RANDOM_START");
     return text != nullptr ? static_cast<uint32_t>(std::strtoul(text, nullptr, 10)) : 20260611u;
 }
 
@@ -32,8 +32,8 @@ constexpr int32_t kDepths[] = {8, 16, 32};
 } // namespace
 
 TEST_P(TransformVariants, RandomBandsMatchTheReference) {
-    const uint32_t seed = test_seed();
-    EXPECT_EQ(compare_random_bands(tested(), seed, 3000), "");
+    const uint32_t random_start = test_random_start();
+    EXPECT_EQ(compare_random_bands(tested(), random_start, 3000), "");
 }
 
 TEST_P(TransformVariants, EveryShortWidthAtEveryOffsetMatchesTheReference) {
@@ -50,8 +50,8 @@ TEST_P(TransformVariants, EveryShortWidthAtEveryOffsetMatchesTheReference) {
                     shape.offset = offset;
                     shape.rows = 1 + offset % 3;
                     shape.pad_bytes = (columns + offset) % 18;
-                    const auto seed = static_cast<uint32_t>(columns * 16 + offset);
-                    ASSERT_EQ(compare_band_with_reference(tested(), shape, seed), "");
+                    const auto random_start = static_cast<uint32_t>(columns * 16 + offset);
+                    ASSERT_EQ(compare_band_with_reference(tested(), shape, random_start), "");
                 }
                 if (columns == 4099) break;
             }
@@ -99,7 +99,7 @@ TEST(TransformVariantCheck, CatchesAWrongSampleAndAWriteOutsideTheRow) {
     shape.pad_bytes = 3;
     const std::string wrong_sample = compare_band_with_reference({faulty, "faulty"}, shape, 1);
     EXPECT_NE(wrong_sample.find("faulty, depth 8, 4 planes, 2 x 13 pixels, pad 3, offset 0, "
-                                "seed 1: row 0 column 12 plane 3"),
+                                "random start 1: row 0 column 12 plane 3"),
               std::string::npos)
         << wrong_sample;
     shape.planes = 2;

@@ -260,9 +260,10 @@ void filter_and_check(const std::string& name, const TestPng& in, bool float_lay
 }
 
 // The input with some colour types reduced from a random RGBA or grey + alpha image.
-TestPng of_type(uint32_t width, uint32_t height, uint8_t colour_type, int bits, uint32_t seed) {
+TestPng of_type(uint32_t width, uint32_t height, uint8_t colour_type, int bits,
+                uint32_t random_start) {
     const int channels = colour_type == 0 || colour_type == 4 ? 2 : 4;
-    TestPng image = random_test_png(width, height, channels, bits, seed);
+    TestPng image = random_test_png(width, height, channels, bits, random_start);
     if (colour_type == 0 || colour_type == 2) {
         // Drop the alpha samples.
         const size_t bytes = bits / 8, pixel = channels * bytes;

@@ -52,8 +52,8 @@ bool inflates_to(const std::vector<uint8_t>& stream, const std::vector<uint8_t>&
 }
 
 // Bytes from a small alphabet: they compress, but not to nothing.
-std::vector<uint8_t> text_like(size_t size, uint32_t seed) {
-    std::mt19937 random(seed);
+std::vector<uint8_t> text_like(size_t size, uint32_t random_start) {
+    std::mt19937 random(random_start);
     std::vector<uint8_t> bytes(size);
     for (uint8_t& b : bytes)
         b = static_cast<uint8_t>('a' + random() % 12);

@@ -53,13 +53,14 @@ std::vector<uint8_t> encode_test_png(const TestPng& image) {
     return file;
 }
 
-TestPng random_test_png(uint32_t width, uint32_t height, int channels, int bits, uint32_t seed) {
+TestPng random_test_png(uint32_t width, uint32_t height, int channels, int bits,
+                        uint32_t random_start) {
     TestPng image;
     image.width = width;
     image.height = height;
     image.colour_type = channels == 2 ? 4 : 6;
     image.bit_depth = static_cast<uint8_t>(bits);
-    std::mt19937 random(seed);
+    std::mt19937 random(random_start);
     const uint32_t full = bits == 16 ? 65535 : 255;
     const size_t pixels = size_t{width} * height;
     for (size_t p = 0; p < pixels; ++p)

@@ -22,7 +22,8 @@ struct TestPng {
 std::vector<uint8_t> encode_test_png(const TestPng& image);
 
 // Random RGBA or grey + alpha samples (8 or 16 bits), every alpha from 0 to full among them.
-TestPng random_test_png(uint32_t width, uint32_t height, int channels, int bits, uint32_t seed);
+TestPng random_test_png(uint32_t width, uint32_t height, int channels, int bits,
+                        uint32_t random_start);
 
 // The byte offset of the n-th chunk of this type (its length field), or 0.
 size_t chunk_at(const std::vector<uint8_t>& file, const char* type, int n = 0);
