@@ -3,18 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runner/big_endian.h"
+
 namespace {
 
 const uint8_t kIdat[4] = {'I', 'D', 'A', 'T'};
-
-uint32_t big_endian(const uint8_t* at) {
-    return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3];
-}
-
-void put_big_endian(uint8_t* to, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        to[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
-}
 
 } // namespace
 
@@ -80,7 +73,7 @@ bool IdatRecompressor::write(const uint8_t* bytes, size_t size) {
 }
 
 bool IdatRecompressor::take_header() {
-    const uint32_t length = big_endian(header_);
+    const uint32_t length = read_big_endian32(header_);
     if (std::memcmp(header_ + 4, kIdat, 4) == 0) {
         if (image_data_written_) return fail("image data after the chunk that ends it");
         image_data_seen_ = true;
@@ -133,11 +126,11 @@ bool IdatRecompressor::end_image_data() {
 
 bool IdatRecompressor::write_chunk(const uint8_t* data, size_t size) {
     uint8_t head[8];
-    put_big_endian(head, static_cast<uint32_t>(size));
+    put_big_endian32(head, static_cast<uint32_t>(size));
     std::memcpy(head + 4, kIdat, 4);
     uLong crc = crc32(crc32(0, Z_NULL, 0), kIdat, 4);
     crc = crc32(crc, data, static_cast<uInt>(size));
     uint8_t tail[4];
-    put_big_endian(tail, static_cast<uint32_t>(crc));
+    put_big_endian32(tail, static_cast<uint32_t>(crc));
     return pass(head, sizeof head) && pass(data, size) && pass(tail, sizeof tail);
 }

@@ -4,17 +4,14 @@
 #include <cstring>
 #include <system_error>
 
+#include "runner/big_endian.h"
+
 namespace {
 
 // zlib's window: each piece is primed with this much of the input before it.
 constexpr size_t kWindow = size_t{1} << 15;
 // Room for the empty stored block that Z_SYNC_FLUSH adds after what deflateBound() counts.
 constexpr size_t kFlushRoom = 64;
-
-void put_big_endian(uint8_t* to, uLong value) {
-    for (int i = 0; i < 4; ++i)
-        to[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
-}
 
 } // namespace
 
@@ -195,7 +192,7 @@ bool ParallelDeflate::emit(Piece& piece, uint64_t number) {
     }
     adler_ = adler32_combine(adler_, piece.adler, static_cast<z_off_t>(piece.size));
     if (piece.last) {
-        put_big_endian(start + size, adler_);
+        put_big_endian32(start + size, static_cast<uint32_t>(adler_));
         size += 4;
     }
     return emit_(start, size);

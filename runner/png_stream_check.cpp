@@ -2,11 +2,9 @@
 
 #include <cstring>
 
-namespace {
+#include "runner/big_endian.h"
 
-uint32_t big_endian(const uint8_t* at) {
-    return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3];
-}
+namespace {
 
 int samples_per_pixel(uint8_t colour_type) {
     switch (colour_type) {
@@ -126,7 +124,7 @@ bool PngStreamCheck::take(const uint8_t* bytes, size_t size) {
             chunk_start_ = position_;
             break;
         case Part::length:
-            chunk_length_ = big_endian(field_);
+            chunk_length_ = read_big_endian32(field_);
             part_ = Part::type;
             part_left_ = 4;
             break;
@@ -146,8 +144,8 @@ bool PngStreamCheck::take(const uint8_t* bytes, size_t size) {
 
 void PngStreamCheck::read_header_fields() {
     header_.seen = true;
-    header_.width = big_endian(ihdr_);
-    header_.height = big_endian(ihdr_ + 4);
+    header_.width = read_big_endian32(ihdr_);
+    header_.height = read_big_endian32(ihdr_ + 4);
     header_.bit_depth = ihdr_[8];
     header_.colour_type = ihdr_[9];
     header_.interlace = ihdr_[12];
