@@ -1,7 +1,17 @@
 // Decodes cpuid and XCR0 into the features the kernel variants need, the way the vendors'
 // manuals say software must: an instruction set counts only if the OS saves its registers.
-// x86-64 only, like the module.
+// On ARM64 every CPU has NEON.
 #include "transform/cpu_features.h"
+
+#if defined(__aarch64__)
+
+CpuFeatures this_cpu_features() {
+    CpuFeatures features;
+    features.neon = true;
+    return features;
+}
+
+#else
 
 #include <cpuid.h>
 
@@ -46,3 +56,9 @@ CpuidRegisters read_cpuid_registers() {
     }
     return r;
 }
+
+CpuFeatures this_cpu_features() {
+    return cpu_features_from(read_cpuid_registers());
+}
+
+#endif

@@ -1,10 +1,21 @@
-// What the CPU and the operating system let the kernel use, decoded from the raw cpuid and
-// XCR0 registers by a pure function (testable with made-up registers) and read once from the
-// machine by the other.
+// What the CPU and the operating system let the kernel use. On x86-64 it is decoded from the
+// raw cpuid and XCR0 registers by a pure function (testable with made-up registers); on ARM64
+// there is nothing to ask: NEON is part of the architecture.
 #pragma once
 
 #include <cstdint>
 
+struct CpuFeatures {
+    bool sse2 = false;
+    bool avx2 = false;   // AVX and AVX2, with the YMM state saved by the OS
+    bool avx512 = false; // all the above and AVX-512 F, BW and VL, with the ZMM state saved
+    bool neon = false;   // ARM64's Advanced SIMD
+};
+
+// This machine's features.
+CpuFeatures this_cpu_features();
+
+#if !defined(__aarch64__)
 struct CpuidRegisters {
     uint32_t max_leaf = 0;  // cpuid leaf 0, EAX
     uint32_t leaf1_ecx = 0; // cpuid leaf 1
@@ -13,13 +24,8 @@ struct CpuidRegisters {
     uint64_t xcr0 = 0;      // xgetbv(0), when the OS enabled it (leaf 1 ECX bit 27, OSXSAVE)
 };
 
-struct CpuFeatures {
-    bool sse2 = false;
-    bool avx2 = false;   // AVX and AVX2, with the YMM state saved by the OS
-    bool avx512 = false; // all the above and AVX-512 F, BW and VL, with the ZMM state saved
-};
-
 CpuFeatures cpu_features_from(const CpuidRegisters& registers);
 
 // This machine's registers. XGETBV runs only when OSXSAVE is set: without it, it faults.
 CpuidRegisters read_cpuid_registers();
+#endif

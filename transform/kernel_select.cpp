@@ -1,8 +1,16 @@
-// The choice of the kernel's variant: by the CPU's features and BRIGHTFADE_KERNEL, made once.
-#include <cstdlib>
+// The choice of the kernel's variant: by the CPU's features alone, made once. The choice is
+// kept in two plain variables, not in function-local statics: those would bring in the C++
+// runtime's guard and the thread library behind it, which allocates on the heap, and the
+// module is only ever called on the host's one thread.
 #include <cstring>
 
 #include "transform/kernel_variants.h"
+
+// A test-only build of the module may be made with a lower ceiling (tests/wine); the module
+// that ships always takes the fastest variant the CPU runs.
+#ifndef BRIGHTFADE_KERNEL_CEILING
+#define BRIGHTFADE_KERNEL_CEILING kFastestKernelVariant
+#endif
 
 const char* kernel_variant_name(KernelVariant variant) {
     switch (variant) {
@@ -14,6 +22,8 @@ const char* kernel_variant_name(KernelVariant variant) {
         return "avx2";
     case KernelVariant::avx512:
         return "avx512";
+    case KernelVariant::neon:
+        return "neon";
     }
     return "?";
 }
@@ -39,37 +49,42 @@ bool cpu_runs(const CpuFeatures& cpu, KernelVariant variant) {
         return cpu.avx2;
     case KernelVariant::avx512:
         return cpu.avx512;
+    case KernelVariant::neon:
+        return cpu.neon;
     }
     return false;
 }
 
-KernelVariant choose_kernel_variant(const CpuFeatures& cpu, const char* forced) {
-    KernelVariant ceiling = KernelVariant::avx512;
-    kernel_variant_from_name(forced, ceiling);
-    // From the fastest down; the reference runs everywhere.
-    for (auto v = static_cast<int>(ceiling); v > 0; --v) {
-        if (cpu_runs(cpu, static_cast<KernelVariant>(v))) return static_cast<KernelVariant>(v);
-    }
+KernelVariant choose_kernel_variant(const CpuFeatures& cpu, KernelVariant ceiling) {
+    constexpr int count = sizeof kAllKernelVariants / sizeof kAllKernelVariants[0];
+    int top = count - 1;
+    for (int i = 0; i < count; ++i)
+        if (kAllKernelVariants[i] == ceiling) top = i;
+    // From the fastest down; the reference, first, runs everywhere.
+    for (int i = top; i > 0; --i)
+        if (cpu_runs(cpu, kAllKernelVariants[i])) return kAllKernelVariants[i];
     return KernelVariant::reference;
 }
 
 namespace {
 
-const CpuFeatures& this_cpu() {
-    static const CpuFeatures features = cpu_features_from(read_cpuid_registers());
-    return features;
-}
+bool variant_chosen = false;
+KernelVariant variant_in_use = KernelVariant::reference;
 
 } // namespace
 
 bool this_cpu_runs(KernelVariant variant) {
-    return cpu_runs(this_cpu(), variant);
+    return cpu_runs(this_cpu_features(), variant);
 }
 
 KernelVariant kernel_variant_in_use() {
     // On the first band, not at load time: the loader lock is no place for it, and a module
     // that is loaded only to read its resources never pays for it.
-    static const KernelVariant chosen =
-        choose_kernel_variant(this_cpu(), std::getenv("BRIGHTFADE_KERNEL"));
-    return chosen;
+    if (!variant_chosen) limit_kernel_variant(BRIGHTFADE_KERNEL_CEILING);
+    return variant_in_use;
+}
+
+void limit_kernel_variant(KernelVariant ceiling) {
+    variant_in_use = choose_kernel_variant(this_cpu_features(), ceiling);
+    variant_chosen = true;
 }

@@ -6,16 +6,13 @@
 #include "transform/rows.h"
 
 const RowTransforms& rows_of(KernelVariant variant) {
-    switch (variant) {
-    case KernelVariant::sse2:
-        return sse2_rows;
-    case KernelVariant::avx2:
-        return avx2_rows;
-    case KernelVariant::avx512:
-        return avx512_rows;
-    case KernelVariant::reference:
-        break;
-    }
+#if defined(__aarch64__)
+    if (variant == KernelVariant::neon) return neon_rows;
+#else
+    if (variant == KernelVariant::sse2) return sse2_rows;
+    if (variant == KernelVariant::avx2) return avx2_rows;
+    if (variant == KernelVariant::avx512) return avx512_rows;
+#endif
     return reference_rows;
 }
 

@@ -1,6 +1,7 @@
 // The row transforms of one variant of the kernel, one per plane count and depth: the plain
 // reference rows (rows_reference.cpp), which define the results, and the SIMD rows for x86-64
-// (rows_sse2.cpp, rows_avx2.cpp, rows_avx512.cpp), which match them bit for bit. (Where a float
+// (rows_sse2.cpp, rows_avx2.cpp, rows_avx512.cpp) and ARM64 (rows_neon.cpp), which match them
+// bit for bit. (Where a float
 // pixel's sum meets two NaNs, which one's payload comes out is up to the order the compiler
 // gave an addition's operands, in the reference as in the SIMD rows; the result is a NaN.)
 #pragma once
@@ -32,11 +33,16 @@ void grey_row_16_reference(unsigned char* p, int64_t columns);
 void grey_row_32_reference(unsigned char* p, int64_t columns);
 
 extern const RowTransforms reference_rows;
+#if defined(__aarch64__)
+extern const RowTransforms neon_rows;
+#else
 extern const RowTransforms sse2_rows;
 extern const RowTransforms avx2_rows;   // only on a CPU and OS with AVX2
 extern const RowTransforms avx512_rows; // only with AVX-512 F, BW and VL
+#endif
 
-// A variant's rows; this CPU must run the variant before they are called.
+// A variant's rows (the reference for a variant of another architecture); this CPU must run
+// the variant before they are called.
 const RowTransforms& rows_of(KernelVariant variant);
 
 // luminance_to_alpha() with the given rows.

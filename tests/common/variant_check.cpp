@@ -386,3 +386,27 @@ std::string compare_all_greys(const RowsUnderTest& tested) {
     if (x >= 0) return report(tested, "16-bit grey", row, x, 2, 16, want, got);
     return "";
 }
+
+std::string compare_short_widths_at_every_offset(const RowsUnderTest& tested) {
+    for (const int planes : {2, 4}) {
+        for (const int32_t depth : {8, 16, 32}) {
+            for (int64_t columns = 1; columns <= 4099;
+                 columns = columns < 35 ? columns + 1 : 4099) {
+                for (int64_t offset = 0; offset < 16; ++offset) {
+                    BandShape shape;
+                    shape.planes = planes;
+                    shape.depth = depth;
+                    shape.columns = columns;
+                    shape.offset = offset;
+                    shape.rows = 1 + offset % 3;
+                    shape.pad_bytes = (columns + offset) % 18;
+                    const auto random_start = static_cast<uint32_t>(columns * 16 + offset);
+                    std::string failure = compare_band_with_reference(tested, shape, random_start);
+                    if (!failure.empty()) return failure;
+                }
+                if (columns == 4099) break;
+            }
+        }
+    }
+    return "";
+}

@@ -35,6 +35,10 @@ std::string compare_band_with_reference(const RowsUnderTest& tested, const BandS
 // padded pitches, any start offset.
 std::string compare_random_bands(const RowsUnderTest& tested, uint32_t random_start, int bands);
 
+// Every width from 1 to 35, and 4099, at every offset from 0 to 15, every depth and plane
+// count: up to two of the widest blocks and a tail, and one width far from any block.
+std::string compare_short_widths_at_every_offset(const RowsUnderTest& tested);
+
 // Every 8-bit (R, G, B) triple, and every 8-bit and 16-bit grey.
 std::string compare_all_rgb_triples(const RowsUnderTest& tested);
 std::string compare_all_greys(const RowsUnderTest& tested);

@@ -1,5 +1,5 @@
 // Decoding cpuid and XCR0 into the kernel's features, from made-up registers, and the choice
-// of variant from the features and BRIGHTFADE_KERNEL's value.
+// of variant from the features and a ceiling.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -88,17 +88,30 @@ TEST(CpuFeatures, ThisMachineDecodesAsLinuxReportsIt) {
     EXPECT_EQ(features.avx512, avx2 && f && bw && vl);
 }
 
-TEST(KernelChoice, TheFastestVariantTheCpuRunsUnlessOneIsForced) {
+TEST(KernelChoice, TheFastestVariantTheCpuRunsUpToTheCeiling) {
     CpuFeatures avx2_cpu;
     avx2_cpu.sse2 = avx2_cpu.avx2 = true;
-    EXPECT_EQ(choose_kernel_variant(avx2_cpu, nullptr), KernelVariant::avx2);
-    EXPECT_EQ(choose_kernel_variant(avx2_cpu, "sse2"), KernelVariant::sse2);
-    EXPECT_EQ(choose_kernel_variant(avx2_cpu, "reference"), KernelVariant::reference);
-    // A variant the CPU lacks gives the best one below it; a name that is none, no constraint.
-    EXPECT_EQ(choose_kernel_variant(avx2_cpu, "avx512"), KernelVariant::avx2);
-    EXPECT_EQ(choose_kernel_variant(avx2_cpu, "AVX512"), KernelVariant::avx2);
-    EXPECT_EQ(choose_kernel_variant(avx2_cpu, ""), KernelVariant::avx2);
-    EXPECT_EQ(choose_kernel_variant(cpu_features_from(avx512_machine()), nullptr),
+    EXPECT_EQ(choose_kernel_variant(avx2_cpu, kFastestKernelVariant), KernelVariant::avx2);
+    EXPECT_EQ(choose_kernel_variant(avx2_cpu, KernelVariant::sse2), KernelVariant::sse2);
+    EXPECT_EQ(choose_kernel_variant(avx2_cpu, KernelVariant::reference), KernelVariant::reference);
+    // A ceiling the CPU lacks gives the best variant below it; one of another architecture, no
+    // limit.
+    EXPECT_EQ(choose_kernel_variant(avx2_cpu, KernelVariant::avx512), KernelVariant::avx2);
+    EXPECT_EQ(choose_kernel_variant(avx2_cpu, KernelVariant::neon), KernelVariant::avx2);
+    EXPECT_EQ(choose_kernel_variant(cpu_features_from(avx512_machine()), kFastestKernelVariant),
               KernelVariant::avx512);
-    EXPECT_EQ(choose_kernel_variant(CpuFeatures{}, "avx2"), KernelVariant::reference);
+    EXPECT_EQ(choose_kernel_variant(CpuFeatures{}, KernelVariant::avx2), KernelVariant::reference);
+    // A NEON CPU runs no x86 variant: the reference is all there is on x86-64.
+    CpuFeatures neon_cpu;
+    neon_cpu.neon = true;
+    EXPECT_EQ(choose_kernel_variant(neon_cpu, kFastestKernelVariant), KernelVariant::reference);
+}
+
+TEST(KernelChoice, LimitedForTestsAndBackToTheFastest) {
+    limit_kernel_variant(KernelVariant::reference);
+    EXPECT_EQ(kernel_variant_in_use(), KernelVariant::reference);
+    limit_kernel_variant(kFastestKernelVariant);
+    EXPECT_EQ(kernel_variant_in_use(),
+              choose_kernel_variant(this_cpu_features(), kFastestKernelVariant));
+    EXPECT_TRUE(this_cpu_runs(kernel_variant_in_use()));
 }

@@ -1,10 +1,11 @@
 // The luminance-to-alpha kernel: worked values at each depth, the ends of the scale, greyscale,
-// samples beyond the host's scale, NaN, and the row pitch. CTest runs this suite once more per
-// kernel variant, forced by BRIGHTFADE_KERNEL; a variant this CPU cannot run is skipped.
+// samples beyond the host's scale, NaN, and the row pitch. The suite runs once per kernel
+// variant, each one put in use through the kernel's own limit; a variant this CPU cannot run
+// is skipped.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
+#include <string>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -29,20 +30,25 @@ uint32_t bits(float f) {
     return b;
 }
 
-class Transform : public testing::Test {
+class Transform : public testing::TestWithParam<KernelVariant> {
   protected:
     void SetUp() override {
-        KernelVariant forced = KernelVariant::reference;
-        if (!kernel_variant_from_name(std::getenv("BRIGHTFADE_KERNEL"), forced)) return;
-        if (!this_cpu_runs(forced))
-            GTEST_SKIP() << "this CPU does not run " << kernel_variant_name(forced);
-        ASSERT_EQ(kernel_variant_in_use(), forced);
+        if (!this_cpu_runs(GetParam()))
+            GTEST_SKIP() << "this CPU does not run " << kernel_variant_name(GetParam());
+        limit_kernel_variant(GetParam());
+        ASSERT_EQ(kernel_variant_in_use(), GetParam());
     }
+    void TearDown() override { limit_kernel_variant(kFastestKernelVariant); }
 };
 
 } // namespace
 
-TEST_F(Transform, WorkedValues8Bit) {
+INSTANTIATE_TEST_SUITE_P(EachVariant, Transform, testing::ValuesIn(kAllKernelVariants),
+                         [](const testing::TestParamInfo<KernelVariant>& info) {
+                             return std::string(kernel_variant_name(info.param));
+                         });
+
+TEST_P(Transform, WorkedValues8Bit) {
     const std::vector<uint8_t> in = {255, 0,   0,   9, 0,   255, 0,   9, 0, 0, 255, 9,
                                      128, 128, 128, 9, 255, 255, 255, 9, 0, 0, 0,   9};
     const std::vector<uint8_t> want = {76,  76,  76,  179, 149, 149, 149, 106, 29, 29, 29, 226,
@@ -50,7 +56,7 @@ TEST_F(Transform, WorkedValues8Bit) {
     EXPECT_EQ(run_pixels(in, 4, 8), want);
 }
 
-TEST_F(Transform, WorkedValues16Bit) {
+TEST_P(Transform, WorkedValues16Bit) {
     const std::vector<uint16_t> in = {32768, 0,     0,     1, 32768, 32768, 32768, 1,
                                       65535, 65535, 65535, 1, 0,     0,     0,     1};
     const std::vector<uint16_t> want = {9794,  9794,  9794,  22974, 32768, 32768, 32768, 0,
@@ -58,7 +64,7 @@ TEST_F(Transform, WorkedValues16Bit) {
     EXPECT_EQ(run_pixels(in, 4, 16), want);
 }
 
-TEST_F(Transform, WorkedValuesFloat) {
+TEST_P(Transform, WorkedValuesFloat) {
     const auto out = run_pixels<float>({1.0f, 1.0f, 1.0f, 0.25f, 0.5f, 0.5f, 0.5f, 0.25f, 0.0f,
                                         0.0f, 0.0f, 0.25f, -0.5f, 0.0f, 0.0f, 0.25f},
                                        4, 32);
@@ -78,14 +84,14 @@ TEST_F(Transform, WorkedValuesFloat) {
     EXPECT_GT(out[15], 1.0f);
 }
 
-TEST_F(Transform, EveryColourSampleBecomesTheGreyAndNotJustTheFirst) {
+TEST_P(Transform, EveryColourSampleBecomesTheGreyAndNotJustTheFirst) {
     const auto out = run_pixels<uint8_t>({10, 200, 30, 0, 200, 10, 30, 0}, 4, 8);
     // (10, 200, 30): 2.98912 + 117.3222 + 3.43434 = 123.74566 -> 123;
     // (200, 10, 30): 59.7824 + 5.86611 + 3.43434 = 69.08285 -> 69.
     EXPECT_EQ(out, (std::vector<uint8_t>{123, 123, 123, 132, 69, 69, 69, 186}));
 }
 
-TEST_F(Transform, GreyscaleKeepsGreyBitForBitAndComplementsAlpha) {
+TEST_P(Transform, GreyscaleKeepsGreyBitForBitAndComplementsAlpha) {
     std::mt19937 random(7);
     std::vector<uint8_t> g8(64);
     for (auto& s : g8)
@@ -115,7 +121,7 @@ TEST_F(Transform, GreyscaleKeepsGreyBitForBitAndComplementsAlpha) {
     EXPECT_EQ(o32[13], 1.25f);
 }
 
-TEST_F(Transform, Samples16BitBeyondTheHostScale) {
+TEST_P(Transform, Samples16BitBeyondTheHostScale) {
     // Colour: luminance above 32768 is held there.
     EXPECT_EQ(run_pixels<uint16_t>({40000, 40000, 40000, 0}, 4, 16),
               (std::vector<uint16_t>{32768, 32768, 32768, 0}));
@@ -125,7 +131,7 @@ TEST_F(Transform, Samples16BitBeyondTheHostScale) {
               (std::vector<uint16_t>{40000, 58304, 65535, 32769, 32769, 65535}));
 }
 
-TEST_F(Transform, FloatNaNPassesTheCeilingAndSpreads) {
+TEST_P(Transform, FloatNaNPassesTheCeilingAndSpreads) {
     const auto out = run_pixels<float>({std::nanf(""), 0.5f, 0.5f, 1.0f}, 4, 32);
     for (float s : out)
         EXPECT_TRUE(std::isnan(s));
@@ -134,7 +140,7 @@ TEST_F(Transform, FloatNaNPassesTheCeilingAndSpreads) {
               (std::vector<float>{1.0f, 1.0f, 1.0f, 0.0f}));
 }
 
-TEST_F(Transform, WhiteIsClearAndBlackOpaqueAtEveryDepth) {
+TEST_P(Transform, WhiteIsClearAndBlackOpaqueAtEveryDepth) {
     EXPECT_EQ(run_pixels<uint8_t>({255, 255, 255, 7, 0, 0, 0, 7}, 4, 8),
               (std::vector<uint8_t>{255, 255, 255, 0, 0, 0, 0, 255}));
     EXPECT_EQ(run_pixels<uint16_t>({32768, 32768, 32768, 7, 0, 0, 0, 7}, 4, 16),
@@ -146,7 +152,7 @@ TEST_F(Transform, WhiteIsClearAndBlackOpaqueAtEveryDepth) {
               (std::vector<uint8_t>{255, 255, 255, 0}));
 }
 
-TEST_F(Transform, OtherPlaneCountsAndEmptyBandsChangeNothing) {
+TEST_P(Transform, OtherPlaneCountsAndEmptyBandsChangeNothing) {
     const std::vector<uint8_t> rgb = {10, 20, 30, 40, 50, 60};
     EXPECT_EQ(run_pixels(rgb, 3, 8), rgb);
     std::vector<uint8_t> buffer = {1, 2, 3, 4};
@@ -156,7 +162,7 @@ TEST_F(Transform, OtherPlaneCountsAndEmptyBandsChangeNothing) {
     EXPECT_EQ(buffer, (std::vector<uint8_t>{1, 2, 3, 4}));
 }
 
-TEST_F(Transform, BandFollowsTheRowPitchAndLeavesPadBytes) {
+TEST_P(Transform, BandFollowsTheRowPitchAndLeavesPadBytes) {
     // Two rows of one RGBA pixel, each row followed by three pad bytes.
     std::vector<uint8_t> band = {255, 255, 255, 1, 0xEE, 0xEE, 0xEE, 0, 0, 0, 1, 0xEE, 0xEE, 0xEE};
     FilterRecord record{};
@@ -170,7 +176,7 @@ TEST_F(Transform, BandFollowsTheRowPitchAndLeavesPadBytes) {
                                           0xEE, 0xEE}));
 }
 
-TEST_F(Transform, BandWithTooSmallPitchIsTakenAsPacked) {
+TEST_P(Transform, BandWithTooSmallPitchIsTakenAsPacked) {
     // A host that reports half the pitch of 16-bit rows.
     std::vector<uint16_t> band = {0, 0, 0, 0, 32768, 32768, 32768, 0};
     FilterRecord record{};
@@ -183,7 +189,7 @@ TEST_F(Transform, BandWithTooSmallPitchIsTakenAsPacked) {
     EXPECT_EQ(band, (std::vector<uint16_t>{0, 0, 0, 32768, 32768, 32768, 32768, 0}));
 }
 
-TEST_F(Transform, BandReadsTheOutputRectangleFromTheBigDocumentWhenInUse) {
+TEST_P(Transform, BandReadsTheOutputRectangleFromTheBigDocumentWhenInUse) {
     std::vector<uint8_t> band(2 * 3 * 4, 0);
     BigDocumentStruct big{};
     FilterRecord record{};
@@ -200,7 +206,7 @@ TEST_F(Transform, BandReadsTheOutputRectangleFromTheBigDocumentWhenInUse) {
         EXPECT_EQ(band[i], 255) << i;
 }
 
-TEST_F(Transform, BandWithEmptyRectangleOrNoBufferLeavesEverythingAlone) {
+TEST_P(Transform, BandWithEmptyRectangleOrNoBufferLeavesEverythingAlone) {
     std::vector<uint8_t> band = {9, 9, 9, 9};
     FilterRecord record{};
     record.planes = 4;
