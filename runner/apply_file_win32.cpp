@@ -56,9 +56,10 @@ bool read_module_list(const Options& options, LoadedModule& module, Failure& fai
     if (!read_property_list(module.path, bytes, error) ||
         !parse_pipl(bytes.data(), bytes.size(), module.pipl, error))
         return set_failure(failure, kExitBadModule, error);
-    if (module.pipl.entry_point.empty())
+    if (entry_point_for_this_machine(module.pipl).empty())
         return set_failure(failure, kExitBadModule,
-                           module.path + " names no x86-64 entry point ('8664')");
+                           module.path + " names no " + kThisMachine + " entry point ('" +
+                               kThisMachineEntryKey + "')");
     return true;
 }
 
@@ -66,12 +67,11 @@ bool load_module_code(LoadedModule& module, Failure& failure) {
     std::string error;
     module.library = load_module(module.path, error);
     if (module.library == nullptr) return set_failure(failure, kExitBadModule, error);
-    module.entry =
-        reinterpret_cast<PluginEntry>(find_entry(module.library, module.pipl.entry_point));
+    const std::string& entry_point = entry_point_for_this_machine(module.pipl);
+    module.entry = reinterpret_cast<PluginEntry>(find_entry(module.library, entry_point));
     if (module.entry == nullptr) {
         unload_module_code(module);
-        return set_failure(failure, kExitBadModule,
-                           module.path + " exports no " + module.pipl.entry_point);
+        return set_failure(failure, kExitBadModule, module.path + " exports no " + entry_point);
     }
     module.owner_window = create_owner_window();
     return true;

@@ -53,7 +53,9 @@ bool interpret(const PiplProperty& p, Pipl& pipl, std::string& error) {
         pipl.has_version = true;
         pipl.version = static_cast<uint32_t>(read_int32(p.data.data()));
     } else if (key == "8664") {
-        return read_c_string(p, pipl.entry_point, error);
+        return read_c_string(p, pipl.entry_point_x86_64, error);
+    } else if (key == "wa64") {
+        return read_c_string(p, pipl.entry_point_arm64, error);
     } else if (key == "mode") {
         if (p.data.size() < 2) return fail(error, "'mode' is shorter than 2 bytes");
         pipl.modes = p.data;
@@ -117,4 +119,12 @@ bool parse_pipl(const uint8_t* data, size_t size, Pipl& pipl, std::string& error
             return fail(error, std::to_string(size - offset) + " bytes after the last property");
     if (pipl.kind.empty()) return fail(error, "no 'kind' property");
     return true;
+}
+
+const std::string& entry_point_for_this_machine(const Pipl& pipl) {
+#if defined(__aarch64__)
+    return pipl.entry_point_arm64;
+#else
+    return pipl.entry_point_x86_64;
+#endif
 }

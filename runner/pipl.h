@@ -28,7 +28,8 @@ struct Pipl {
     std::string category;
     bool has_version = false;
     uint32_t version = 0;
-    std::string entry_point; // '8664', the x86-64 entry; empty when absent
+    std::string entry_point_x86_64; // '8664'; empty when absent
+    std::string entry_point_arm64;  // 'wa64'; empty when absent
     std::vector<uint8_t> modes;
     std::string enable;
     bool has_limits = false;
@@ -39,6 +40,17 @@ struct Pipl {
 
 // Four bytes, a little-endian 32-bit value, as its four characters from the top byte down.
 std::string four_character_code(const uint8_t* at);
+
+// The machine bfrun is built for, as people name it, and the key of its entry point.
+#if defined(__aarch64__)
+constexpr char kThisMachine[] = "ARM64";
+constexpr char kThisMachineEntryKey[] = "wa64";
+#else
+constexpr char kThisMachine[] = "x86-64";
+constexpr char kThisMachineEntryKey[] = "8664";
+#endif
+// The entry point for the machine bfrun is built for; empty when the list names none.
+const std::string& entry_point_for_this_machine(const Pipl& pipl);
 
 // Reads a property list; false with a one-line reason when it is malformed.
 bool parse_pipl(const uint8_t* data, size_t size, Pipl& pipl, std::string& error);

@@ -89,6 +89,13 @@ const char enable_expression[] =
     "||PSHOP_ImageDepth == 32";
 static_assert(sizeof enable_expression == 183 + 1, "the enable expression has 183 characters");
 
+// The entry point's key names the machine this test, like the module, is built for.
+#if defined(__aarch64__)
+constexpr char kEntryPointKey[] = "wa64";
+#else
+constexpr char kEntryPointKey[] = "8664";
+#endif
+
 void check_properties(const std::vector<Bytes>& data) {
     check(data[0].size == 4 && int32_at(data[0], 0) == code("8BFM"), "'kind' is '8BFM'");
 
@@ -100,8 +107,8 @@ void check_properties(const std::vector<Bytes>& data) {
 
     check(data[3].size == 4 && int32_at(data[3], 0) == 0x00040000, "'vers' is 4.0");
 
-    check(data[4].size == 12, "'8664' has length 12");
-    check(nul_terminated_string(data[4], "'8664'") == "PluginMain", "'8664' entry point");
+    check(data[4].size == 12, "the entry point has length 12");
+    check(nul_terminated_string(data[4], "the entry point") == "PluginMain", "the entry point");
 
     check(bytes_are(data[5], {0x5F, 0xC0, 0x00, 0x00}), "'mode' bytes 5F C0 00 00");
     if (data[5].size == 4) {
@@ -139,7 +146,7 @@ void check_properties(const std::vector<Bytes>& data) {
 }
 
 void check_property_list(Bytes pipl) {
-    const char* keys[] = {"kind", "name", "catg", "vers", "8664", "mode",
+    const char* keys[] = {"kind", "name", "catg", "vers", kEntryPointKey, "mode",
                           "hstm", "enbl", "ms32", "flly", "fici"};
     const size_t key_count = sizeof keys / sizeof keys[0];
 

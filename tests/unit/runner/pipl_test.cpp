@@ -88,7 +88,9 @@ TEST(Pipl, ReadsEveryPropertyTheHostUses) {
     EXPECT_EQ(pipl.menu_name, "Brightfade...");
     EXPECT_EQ(pipl.category, "brightfade.example");
     EXPECT_EQ(pipl.version, 0x40000u);
-    EXPECT_EQ(pipl.entry_point, "PluginMain");
+    EXPECT_EQ(pipl.entry_point_x86_64, "PluginMain");
+    EXPECT_EQ(entry_point_for_this_machine(pipl), "PluginMain");
+    EXPECT_EQ(pipl.entry_point_arm64, "");
     EXPECT_EQ(pipl.enable, "in (PSHOP_ImageMode, RGBMode)");
     EXPECT_EQ(pipl.max_height, 2000000);
     EXPECT_EQ(pipl.max_width, 2000000);
@@ -117,6 +119,22 @@ TEST(Pipl, Description) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
     EXPECT_EQ(describe_modes({0x80, 0x20}), "Bitmap, mode bit 10");
     EXPECT_EQ(describe_modes({0, 0}), "none");
+}
+
+TEST(Pipl, TheArm64ListNamesItsEntryPointUnderItsOwnKey) {
+    const PiplBuilder b = PiplBuilder()
+                              .add("kind", code_bytes("8BFM"))
+                              .add("wa64", PiplBuilder::c_string("PluginMain"));
+    Pipl pipl;
+    std::string error;
+    ASSERT_TRUE(parse(b.bytes, pipl, error)) << error;
+    EXPECT_EQ(pipl.entry_point_arm64, "PluginMain");
+    EXPECT_EQ(pipl.entry_point_x86_64, "");
+    EXPECT_EQ(entry_point_for_this_machine(pipl), ""); // these tests run on x86-64
+    const std::string text = describe_pipl(pipl);
+    EXPECT_NE(text.find("entry point (x86-64): (none)\nentry point (ARM64): PluginMain\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST(Pipl, MalformedListsAreRefused) {
