@@ -1,27 +1,44 @@
 #!/usr/bin/env bash
-# Checks the built module as a host and a user's machine see it: a PE32+ x86-64 DLL that
-# exports exactly PluginMain by name and imports only from Windows system DLLs.
+# Checks a built program as a host and a user's machine see it, from its headers as
+# llvm-readobj reads them: a PE32+ file for the given machine that imports only from Windows
+# system DLLs; a module (a DLL) exports exactly PluginMain by name, a program nothing.
+#   check_module.sh FILE AMD64|ARM64 [module|program]
 set -euo pipefail
-module=$1
-objdump=${2:-x86_64-w64-mingw32-objdump}
-fail() { echo "FAIL: $*" >&2; exit 1; }
+file=$1
+machine=$2
+kind=${3:-module}
+readobj=${LLVM_READOBJ:-llvm-readobj-14}
+fail() { echo "FAIL: $(basename "$file"): $*" >&2; exit 1; }
 
-headers=$("$objdump" -p "$module")
-grep -q '^Magic[[:space:]]*020b' <<<"$headers" || fail "not PE32+ (optional header magic 0x20b)"
-"$objdump" -f "$module" | grep -q 'file format pei-x86-64' || fail "not x86-64"
-grep -A12 '^Characteristics' <<<"$headers" | grep -q '^[[:space:]]*DLL$' || fail "not a DLL"
+headers=$("$readobj" --file-headers --coff-exports --coff-imports "$file")
+case $machine in
+    AMD64) want='IMAGE_FILE_MACHINE_AMD64 (0x8664)' ;;
+    ARM64) want='IMAGE_FILE_MACHINE_ARM64 (0xAA64)' ;;
+    *) fail "unknown machine $machine" ;;
+esac
+grep -qF "Machine: $want" <<<"$headers" || fail "not for $machine: $(grep -m1 'Machine:' <<<"$headers")"
+grep -q '^ *Magic: 0x20B$' <<<"$headers" || fail "not PE32+ (optional header magic 0x20B)"
+is_dll=no
+grep -q 'IMAGE_FILE_DLL (0x2000)' <<<"$headers" && is_dll=yes
 
-# Export names: the lines after "[Ordinal/Name Pointer] Table".
-exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^[[:space:]]*\[/{print $NF; next} on{on=0}' \
-    <<<"$headers")
-[ "$exports" = "PluginMain" ] || fail "exports are [$exports], want exactly PluginMain"
+# Export names: the Name lines inside "Export {" blocks.
+exports=$(awk '/^Export \{/{on=1; next} on && /^\}/{on=0} on && /Name:/{print $2}' <<<"$headers")
+if [ "$kind" = module ]; then
+    [ "$is_dll" = yes ] || fail "not a DLL"
+    [ "$exports" = "PluginMain" ] || fail "exports are [$exports], want exactly PluginMain"
+else
+    [ "$is_dll" = no ] || fail "a DLL, not a program"
+    [ -z "$exports" ] || fail "a program that exports [$exports]"
+fi
 
-imports=$(awk '/DLL Name:/{print toupper($3)}' <<<"$headers" | sort -u)
+imports=$(awk '/^Import \{/{on=1; next} on && /^\}/{on=0} on && /^ *Name:/{print toupper($2)}' \
+    <<<"$headers" | sort -u)
 [ -n "$imports" ] || fail "no import table"
 while read -r dll; do
     case "$dll" in
-        KERNEL32.DLL | USER32.DLL | MSVCRT.DLL | API-MS-WIN-CRT-*.DLL) ;;
+        KERNEL32.DLL | USER32.DLL | GDI32.DLL | MSVCRT.DLL | PSAPI.DLL | ADVAPI32.DLL | \
+            SHELL32.DLL | API-MS-WIN-CRT-*.DLL) ;;
         *) fail "imports $dll, which is not a Windows system DLL" ;;
     esac
 done <<<"$imports"
-echo "module ok: exports PluginMain; imports $(tr '\n' ' ' <<<"$imports")"
+echo "$(basename "$file") ok: $machine $kind; exports [$(tr '\n' ' ' <<<"$exports" | sed 's/ $//')]; imports $(tr '\n' ' ' <<<"$imports")"
