@@ -58,5 +58,13 @@ status=0
 [ "$(cat "$work/out/sources.list.d/derived.sources")" = "$want_sources" ] || {
     echo "derived.sources:"; cat "$work/out/sources.list.d/derived.sources"; status=1; }
 [ ! -s "$work/out/sources.list" ] || { echo "sources.list not empty"; status=1; }
+# --mirror: the first address of the release's own suite, past other suites and options, from
+# a deb822 file when no one-line entry has it.
+mkdir -p "$work/mirror-etc/sources.list.d"
+echo "deb [arch=amd64] http://updates.example/debian bookworm-updates main" >"$work/mirror-etc/sources.list"
+printf 'Types: deb\nURIs: http://main.example/debian\nSuites: bookworm-updates bookworm\nComponents: main\n' \
+    >"$work/mirror-etc/sources.list.d/debian.sources"
+mirror=$("$repo/tools/deb-src-entries" --mirror "$work/mirror-etc" bookworm)
+[ "$mirror" = http://main.example/debian ] || { echo "--mirror printed: $mirror"; status=1; }
 [ $status -eq 0 ] && echo "deb-src entries: as expected"
 exit $status
