@@ -1,5 +1,6 @@
-# Shared by tools/build and tools/test: package installation, the two builds and the Wine prefix.
-# Source it; it sets `repo`.
+# Shared by tools/build, tools/test, tools/release, tools/bench-bfrun, tools/fuzz and the
+# release tests: package installation, the builds (native, Windows x86-64, Windows ARM64) and
+# the Wine prefixes. Source it; it sets `repo` and `build_root`.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Where the builds and the Wine prefix go; a second working copy of the tools may set its own.
@@ -12,6 +13,7 @@ required_packages=(
     wine64 xvfb xauth x11-apps
     libgtest-dev libbenchmark-dev
     libstb-dev imagemagick fonts-dejavu-core icoutils
+    llvm-14
 )
 
 # --- Release (tools/release and its tests in tests/release) -----------------------------------
@@ -57,43 +59,43 @@ build_native() {
 }
 
 # --- bfrun's PNG libraries -------------------------------------------------------------------
-# libspng and zlib: natively Debian's -dev packages; for the Windows build Debian's mingw-w64
-# zlib and libspng compiled from Debian's own source package, which is fetched once into the
-# build folder through a private apt set-up: deb-src entries derived from the machine's own
-# Debian sources (tools/deb-src-entries), package lists and cache of its own. Nothing of the
-# system's apt configuration changes, and apt checks the signatures and hashes as usual.
+# libspng and zlib: natively Debian's -dev packages; for the Windows x86-64 build Debian's
+# mingw-w64 zlib and libspng compiled from Debian's own source package, fetched once into the
+# build folder (tools/debian-sources.sh); for ARM64 zlib comes with the toolchain.
 required_packages+=(libspng-dev zlib1g-dev libz-mingw-w64-dev dpkg-dev time)
-libspng_source="$build_root/libspng-0.7.3"
+source "$repo/tools/debian-sources.sh"
+libspng_source="$build_root/libspng/libspng-0.7.3"
 
 fetch_libspng_source() {
     [ -f "$libspng_source/spng/spng.c" ] && return 0
-    local work="$build_root/libspng-fetch"
-    rm -rf "$work"
-    mkdir -p "$work/lists/partial" "$work/cache/archives/partial" "$work/source"
-    "$repo/tools/deb-src-entries" "$work/etc"
-    local private=(
-        -o Dir::Etc::SourceList="$work/etc/sources.list"
-        -o Dir::Etc::SourceParts="$work/etc/sources.list.d"
-        -o Dir::State::Lists="$work/lists"
-        -o Dir::Cache="$work/cache"
-    )
-    echo "Fetching Debian's libspng source package into $work"
-    # A source that offers no source packages fails the update but not the fetch below.
-    apt-get "${private[@]}" update >"$work/update.log" 2>&1 ||
-        echo "apt-get update reported problems (see $work/update.log)"
-    if ! (cd "$work/source" && apt-get "${private[@]}" source libspng >"$work/source.log" 2>&1); then
-        cat "$work/source.log" >&2
-        echo "could not fetch libspng's source package (see $work/update.log)" >&2
+    fetch_debian_source libspng "$build_root/libspng" >/dev/null || return 1
+    if [ "$debian_source_dir" != "$libspng_source" ]; then
+        echo "Debian's libspng source is not version 0.7.3: $debian_source_dir" >&2
         return 1
     fi
-    if [ ! -f "$work/source/libspng-0.7.3/spng/spng.c" ]; then
-        echo "Debian's libspng source is not version 0.7.3: $(ls "$work/source")" >&2
-        return 1
-    fi
-    mv "$work/source/libspng-0.7.3" "$libspng_source"
     # The source package's description, with the hashes apt checked, goes with the source.
-    cp "$work"/source/libspng_*.dsc "$libspng_source/"
+    cp "$debian_source_dsc" "$libspng_source/"
 }
+
+# --- Windows ARM64 ----------------------------------------------------------------------------
+# The toolchain (clang with a runtime built from Debian's sources) and the arm64 Debian root
+# with Debian's arm64 Wine, run through qemu-user.
+source "$repo/tools/arm64-toolchain.sh"
+source "$repo/tools/arm64-wine.sh"
+
+# The ARM64 module, bfrun and test programs in $build_root/arm64. The x86-64 module's path is
+# given so that a test can compare the two modules' resources.
+build_arm64() {
+    fetch_libspng_source
+    ensure_arm64_toolchain
+    cmake -S "$repo" -B "$build_root/arm64" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-aarch64.cmake" \
+        -DBRIGHTFADE_ARM64_SYSROOT="$arm64_sysroot" \
+        -DBRIGHTFADE_LIBSPNG_SOURCE="$libspng_source" \
+        -DBRIGHTFADE_X86_64_MODULE="$build_root/win64/Brightfade.8bf" >/dev/null
+    cmake --build "$build_root/arm64" -j "$jobs" "$@"
+}
+# --- end of Windows ARM64 ---------------------------------------------------------------------
 
 # --- Wine -----------------------------------------------------------------------------------
 export WINEPREFIX="$build_root/wineprefix"
