@@ -18,6 +18,7 @@ if(NOT BRIGHTFADE_ARM64)
   set_source_files_properties(${BRIGHTFADE_KERNEL_SIMD_SOURCES}
                               TARGET_DIRECTORY Brightfade_sse2_only
                               PROPERTIES COMPILE_OPTIONS "${BRIGHTFADE_KERNEL_SIMD_OPTIONS}")
+  target_compile_options(Brightfade_sse2_only PRIVATE ${BRIGHTFADE_MODULE_OPTIONS})
   target_compile_definitions(Brightfade_sse2_only
                              PRIVATE BRIGHTFADE_KERNEL_CEILING=KernelVariant::sse2)
   target_include_directories(
