@@ -50,7 +50,6 @@ class IdatRecompressor {
     Part part_ = Part::signature;
     uint64_t part_left_ = 8;
     uint8_t header_[8] = {};
-    size_t header_got_ = 0;
 
     z_stream inflate_{};
     bool inflate_ready_ = false;
