@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks a built program as a host and a user's machine see it, from its headers as
 # llvm-readobj reads them: a PE32+ file for the given machine that imports only from Windows
-# system DLLs; a module (a DLL) exports exactly PluginMain by name, a program nothing.
+# system DLLs; a module (a DLL) exports exactly PluginMain by name, a program nothing. For
+# ARM64, whose compilers fuse a multiply and an add unless told not to, also that its code has
+# no fused multiply-add instruction (the kernel's results are fixed to the last bit).
 #   check_module.sh FILE AMD64|ARM64 [module|program]
 set -euo pipefail
 file=$1
@@ -21,8 +23,12 @@ grep -q '^ *Magic: 0x20B$' <<<"$headers" || fail "not PE32+ (optional header mag
 is_dll=no
 grep -q 'IMAGE_FILE_DLL (0x2000)' <<<"$headers" && is_dll=yes
 
-# Export names: the Name lines inside "Export {" blocks.
-exports=$(awk '/^Export \{/{on=1; next} on && /^\}/{on=0} on && /Name:/{print $2}' <<<"$headers")
+# Exports: the name of each "Export {" block, or "#ordinal" for one by ordinal alone. lld's
+# table starts at ordinal 0 and leaves that slot empty (no name, address 0): no export.
+exports=$(awk '/^Export \{/{on=1; name=""; ordinal=""; rva=""; next}
+    on && /Ordinal:/{ordinal=$2} on && /Name:/{name=$2} on && /RVA:/{rva=$2}
+    on && /^\}/{on=0; if (name != "") print name; else if (rva != "0x0") print "#" ordinal}' \
+    <<<"$headers")
 if [ "$kind" = module ]; then
     [ "$is_dll" = yes ] || fail "not a DLL"
     [ "$exports" = "PluginMain" ] || fail "exports are [$exports], want exactly PluginMain"
@@ -41,4 +47,9 @@ while read -r dll; do
         *) fail "imports $dll, which is not a Windows system DLL" ;;
     esac
 done <<<"$imports"
+if [ "$machine" = ARM64 ]; then
+    fused=$(${LLVM_OBJDUMP:-llvm-objdump-14} -d "$file" |
+        grep -cE '[[:space:]](fmadd|fmsub|fnmadd|fnmsub|fmla|fmls)[[:space:]]') || true
+    [ "$fused" = 0 ] || fail "$fused fused multiply-add instructions in its code"
+fi
 echo "$(basename "$file") ok: $machine $kind; exports [$(tr '\n' ' ' <<<"$exports" | sed 's/ $//')]; imports $(tr '\n' ' ' <<<"$imports")"

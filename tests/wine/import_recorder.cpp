@@ -109,6 +109,18 @@ wchar_t* counting_wcsdup(const wchar_t* s) {
     count("_wcsdup");
     return _wcsdup(s);
 }
+void* counting_aligned_malloc(size_t n, size_t alignment) {
+    count("_aligned_malloc");
+    return _aligned_malloc(n, alignment);
+}
+void* counting_aligned_realloc(void* p, size_t n, size_t alignment) {
+    count("_aligned_realloc");
+    return _aligned_realloc(p, n, alignment);
+}
+void counting_aligned_free(void* p) {
+    if (p != nullptr) count("_aligned_free");
+    _aligned_free(p);
+}
 LPVOID WINAPI counting_heap_alloc(HANDLE heap, DWORD flags, SIZE_T n) {
     count("HeapAlloc");
     return HeapAlloc(heap, flags, n);
@@ -141,6 +153,9 @@ const Counter kCounters[] = {
     {"free", reinterpret_cast<void*>(counting_free)},
     {"_strdup", reinterpret_cast<void*>(counting_strdup)},
     {"_wcsdup", reinterpret_cast<void*>(counting_wcsdup)},
+    {"_aligned_malloc", reinterpret_cast<void*>(counting_aligned_malloc)},
+    {"_aligned_realloc", reinterpret_cast<void*>(counting_aligned_realloc)},
+    {"_aligned_free", reinterpret_cast<void*>(counting_aligned_free)},
     {"HeapAlloc", reinterpret_cast<void*>(counting_heap_alloc)},
     {"HeapReAlloc", reinterpret_cast<void*>(counting_heap_realloc)},
     {"LocalAlloc", reinterpret_cast<void*>(counting_local_alloc)},

@@ -16,3 +16,11 @@ add_test(NAME wine.resources.string_padding
 
 set_tests_properties(wine.resources.pipl wine.resources.version wine.resources.string_padding
                      PROPERTIES LABELS wine)
+
+# The ARM64 module's resources against the x86-64 module's, when that one is built too.
+if(BRIGHTFADE_ARM64 AND BRIGHTFADE_X86_64_MODULE)
+  add_test(NAME wine.resources.same_as_x86_64
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/same_resources.sh ${BRIGHTFADE_X86_64_MODULE}
+                   $<TARGET_FILE:Brightfade>)
+  set_tests_properties(wine.resources.same_as_x86_64 PROPERTIES LABELS wine)
+endif()
