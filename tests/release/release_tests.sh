@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs tools/release on this tree and checks what it wrote: the zip's entries, modes, times,
-# sizes and line ends; SHA256SUMS; that the programs inside are the very ones the Wine tests of
-# this run used; the guides (byte order mark, UTF-8, the plug-in's exact refusal texts taken
-# from host/refusal_messages.h, bfrun's own --help); then builds the release twice more from
-# two clean clones in other folders and compares the bytes. Called by tools/test after the
+# Runs tools/release on this tree and checks what it wrote, for each of the two zips (x86-64
+# and ARM64): the entries, modes, times, sizes and line ends; SHA256SUMS; that the programs
+# inside are the very ones the Wine tests of this run used; the guides (byte order mark, UTF-8,
+# the plug-in's exact refusal texts taken from host/refusal_messages.h, bfrun's own --help),
+# the same in both zips; then builds the release twice more from two clean clones in other
+# folders and compares the bytes. Called by tools/test after the
 # Wine tests, with the Wine prefix made; ends with a count in CTest's words for tools/test.
 source "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib.sh"
 cd "$repo"
@@ -39,12 +40,15 @@ summary() {
 }
 
 version=$(release_version)
-top=Brightfade-$version
-zip_name=$top-win64.zip
 dist=$repo/dist
-tested=$build_root/win64 # the build the Wine tests of this run used
 text_entries=(BUILDINFO CHANGELOG.md LICENSE README-ja.txt README.txt)
 binary_entries=(Brightfade.8bf bfrun.exe)
+# Per zip: its name, its folder, the build the Wine tests of this run used, the runtime's notice.
+zips=("Brightfade-$version-win64.zip" "Brightfade-$version-win-arm64.zip")
+tops=("Brightfade-$version" "Brightfade-$version-arm64")
+tested_builds=("$build_root/win64" "$build_root/arm64")
+release_builds=("$build_root/release/win64" "$build_root/release/arm64")
+runtime_notices=(third-party/mingw-w64-runtime.txt third-party/runtime.txt)
 
 if ! "$repo/tools/release"; then
     result tools_release 1
@@ -57,22 +61,24 @@ result tools_release 0
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
-(cd "$unpacked" && unzip -q "$dist/$zip_name")
-package=$unpacked/$top
+for zip_name in "${zips[@]}"; do
+    (cd "$unpacked" && unzip -q "$dist/$zip_name")
+done
 
 # --- The zip's entries -----------------------------------------------------------------------
-zip_entries() {
-    local entries listing name expected
+zip_entries() { # index into zips
+    local zip_name=${zips[$1]} top=${tops[$1]} release=${release_builds[$1]}
+    local package=$unpacked/$top entries listing name expected
     entries=$(unzip -Z1 "$dist/$zip_name")
     [ "$entries" = "$(LC_ALL=C sort <<<"$entries")" ] || fail "entries not in sorted order"
-    for name in "${text_entries[@]}" "${binary_entries[@]}" third-party/mingw-w64-runtime.txt; do
+    for name in "${text_entries[@]}" "${binary_entries[@]}" "${runtime_notices[$1]}"; do
         grep -qxF "$top/$name" <<<"$entries" || fail "no $top/$name"
     done
     # Whatever the build put in third-party/ is shipped; nothing else beyond the list above.
-    if [ -d "$build_root/release/win64/third-party" ]; then
+    if [ -d "$release/third-party" ]; then
         while read -r name; do
             grep -qxF "$top/third-party/$name" <<<"$entries" || fail "no notice third-party/$name"
-        done < <(cd "$build_root/release/win64/third-party" && find . -type f -printf '%P\n')
+        done < <(cd "$release/third-party" && find . -type f -printf '%P\n')
     fi
     while read -r name; do
         case "$name" in
@@ -101,38 +107,46 @@ zip_entries() {
         [ -s "$package/$name" ] || fail "$name is empty"
     done
 }
-check zip_entries zip_entries
+check zip_entries zip_entries 0
+check zip_entries_arm64 zip_entries 1
 
 # Every text file: lines end in CR LF, the last one too; no bare CR or LF; valid UTF-8.
 line_ends() {
-    local file name
+    local package file name
     while read -r file; do
-        name=${file#"$package"/}
+        name=${file#"$unpacked"/}
         case "$name" in *.8bf | *.exe) continue ;; esac
         [ "$(tail -c 2 "$file" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "$name does not end in CR LF"
         [ "$(tr -cd '\n' <"$file" | wc -c)" = "$(grep -c $'\r$' "$file")" ] ||
             fail "$name has lines that do not end in CR LF"
         ! LC_ALL=C grep -q $'\r.' "$file" || fail "$name has a CR inside a line"
         iconv -f UTF-8 -t UTF-8 "$file" >/dev/null 2>&1 || fail "$name is not valid UTF-8"
-    done < <(find "$package" -type f | sort)
+    done < <(for package in "${tops[@]}"; do find "$unpacked/$package" -type f; done | sort)
 }
 check line_ends line_ends
 
 # --- Checksums and the programs the tests ran -------------------------------------------------
 sha256sums() {
-    [ "$(cut -d' ' -f3 "$dist/SHA256SUMS")" = "$(printf '%s\n' "$zip_name" "$top/Brightfade.8bf" "$top/bfrun.exe")" ] ||
-        fail "SHA256SUMS does not list the zip and the two programs"
+    local i listed=()
+    for i in 0 1; do
+        listed+=("${zips[$i]}" "${tops[$i]}/Brightfade.8bf" "${tops[$i]}/bfrun.exe")
+    done
+    [ "$(cut -d' ' -f3 "$dist/SHA256SUMS")" = "$(printf '%s\n' "${listed[@]}")" ] ||
+        fail "SHA256SUMS does not list the two zips and their programs"
     (cd "$dist" && sha256sum --check --strict --quiet SHA256SUMS) || fail "SHA256SUMS in dist/"
     # Against what the zip itself holds, as a user checks it after unpacking.
-    cp "$dist/$zip_name" "$dist/SHA256SUMS" "$unpacked/"
+    cp "$dist/${zips[0]}" "$dist/${zips[1]}" "$dist/SHA256SUMS" "$unpacked/"
     (cd "$unpacked" && sha256sum --check --strict --quiet SHA256SUMS) || fail "SHA256SUMS on the zip's contents"
 }
 check sha256sums sha256sums
 
 same_programs_as_tested() {
-    local name
-    for name in "${binary_entries[@]}"; do
-        cmp "$package/$name" "$tested/$name" || fail "$name in the zip is not the one the tests ran"
+    local i name
+    for i in 0 1; do
+        for name in "${binary_entries[@]}"; do
+            cmp "$unpacked/${tops[$i]}/$name" "${tested_builds[$i]}/$name" ||
+                fail "${tops[$i]}/$name in the zip is not the one the tests ran"
+        done
     done
 }
 check programs_are_the_tested_ones same_programs_as_tested
@@ -163,8 +177,10 @@ contains_refusal_texts() { # guide
 }
 
 japanese_guide() {
-    local guide
+    local package=$unpacked/${tops[0]} guide
     for guide in README-ja.txt README.txt; do
+        cmp -s "$package/$guide" "$unpacked/${tops[1]}/$guide" ||
+            fail "$guide differs between the two zips"
         [ "$(head -c 3 "$package/$guide" | od -An -tx1 | tr -d ' ')" = efbbbf ] ||
             fail "$guide does not begin with a UTF-8 byte order mark"
         contains_refusal_texts "$package/$guide" || fail "$guide lacks a refusal text"
@@ -175,7 +191,7 @@ check guides_quote_the_refusals japanese_guide
 
 # The bfrun usage in both guides is what the shipped bfrun.exe prints.
 guides_show_bfrun_help() {
-    local help guide
+    local package=$unpacked/${tops[0]} help guide
     ensure_wine_prefix
     start_wine_session
     help=$("$repo/tools/wine-run" "$package/bfrun.exe" --help | tr -d '\r') || fail "bfrun --help failed"
@@ -192,14 +208,27 @@ check guides_show_bfrun_help guides_show_bfrun_help
 
 # --- The version and the build's record -------------------------------------------------------
 version_everywhere() {
-    grep -qF "$zip_name" README.md || fail "README.md does not name $zip_name"
+    local zip_name package
+    for zip_name in "${zips[@]}"; do
+        grep -qF "$zip_name" README.md || fail "README.md does not name $zip_name"
+    done
     grep -q "^## \[$version\] - [0-9]\{4\}-[0-9][0-9]-[0-9][0-9]$" CHANGELOG.md ||
         fail "CHANGELOG.md has no dated entry for $version"
-    grep -qF "commit             $(git rev-parse HEAD)" "$package/BUILDINFO" || fail "BUILDINFO: commit"
-    grep -qF "SOURCE_DATE_EPOCH  $(git log -1 --format=%ct HEAD) " "$package/BUILDINFO" ||
-        fail "BUILDINFO: the commit's time"
-    grep -qE '^  binutils-mingw-w64-x86-64 +[0-9]' "$package/BUILDINFO" || fail "BUILDINFO: binutils"
-    grep -qE '^  g\+\+-mingw-w64-x86-64-posix +[0-9]' "$package/BUILDINFO" || fail "BUILDINFO: compiler"
+    for package in "${tops[@]}"; do
+        package=$unpacked/$package
+        grep -qF "commit             $(git rev-parse HEAD)" "$package/BUILDINFO" || fail "BUILDINFO: commit"
+        grep -qF "SOURCE_DATE_EPOCH  $(git log -1 --format=%ct HEAD) " "$package/BUILDINFO" ||
+            fail "BUILDINFO: the commit's time"
+        grep -qE '^  binutils-mingw-w64-x86-64 +[0-9]' "$package/BUILDINFO" || fail "BUILDINFO: binutils"
+    done
+    grep -qE '^  g\+\+-mingw-w64-x86-64-posix +[0-9]' "$unpacked/${tops[0]}/BUILDINFO" ||
+        fail "BUILDINFO: the x86-64 compiler"
+    grep -qE '^  clang-14 +[0-9]' "$unpacked/${tops[1]}/BUILDINFO" || fail "BUILDINFO: the ARM64 compiler"
+    local source
+    for source in mingw-w64 llvm-toolchain-14 zlib libspng; do
+        grep -qE "^Debian source compiled: ${source}_.*\.dsc, sha256 [0-9a-f]{64}$" \
+            "$unpacked/${tops[1]}/BUILDINFO" || fail "BUILDINFO: the ARM64 build's $source source"
+    done
 }
 check version_and_buildinfo version_everywhere
 
@@ -212,8 +241,9 @@ rm -rf "$clones"
 clone_at() {
     git clone -q "$repo" "$1" && git -C "$1" checkout -q --detach "$commit"
 }
-run_release_in() { # each clone builds in its own build/
-    (cd "$1" && env -u BRIGHTFADE_BUILD tools/release >"$1.log" 2>&1)
+run_release_in() { # each clone builds in its own build/, with this tree's ARM64 toolchain
+    (cd "$1" && env -u BRIGHTFADE_BUILD BRIGHTFADE_ARM64_TOOLCHAIN="$arm64_toolchain" \
+        tools/release >"$1.log" 2>&1)
 }
 
 refuses_dirty_tree() {
@@ -236,15 +266,18 @@ reproducible() {
     clone_at "$second" || fail "git clone"
     (umask 077 && TZ=Asia/Tokyo run_release_in "$second") ||
         { cat "$second.log"; fail "tools/release in $second"; }
-    local tree name
+    local tree name i
     for tree in "$first" "$second"; do
-        for name in "$zip_name" SHA256SUMS "$top/Brightfade.8bf" "$top/bfrun.exe"; do
-            cmp "$dist/$name" "$tree/dist/$name" || fail "$name differs in $tree"
+        cmp "$dist/SHA256SUMS" "$tree/dist/SHA256SUMS" || fail "SHA256SUMS differs in $tree"
+        for i in 0 1; do
+            for name in "${zips[$i]}" "${tops[$i]}/Brightfade.8bf" "${tops[$i]}/bfrun.exe"; do
+                cmp "$dist/$name" "$tree/dist/$name" || fail "$name differs in $tree"
+            done
         done
     done
     echo "  the same bytes from $repo, $first and $second:"
     for tree in "$repo" "$first" "$second"; do
-        (cd "$tree/dist" && sha256sum "$zip_name" "$top/Brightfade.8bf" "$top/bfrun.exe") | sed 's/^/    /'
+        sed 's/^/    /' "$tree/dist/SHA256SUMS"
     done
 }
 check reproducible reproducible
