@@ -102,3 +102,14 @@ inline PluginMainProc find_plugin_main(HMODULE module) {
     return reinterpret_cast<PluginMainProc>(
         reinterpret_cast<void*>(GetProcAddress(module, "PluginMain")));
 }
+
+// Loads the module at a path CTest gives and finds its entry point; a check fails, and null
+// comes back, when either is missing.
+inline PluginMainProc load_plugin_main(const char* path, HMODULE& module) {
+    module = LoadLibraryA(windows_path(path).c_str());
+    CHECK(module != nullptr);
+    if (module == nullptr) return nullptr;
+    const PluginMainProc plugin_main = find_plugin_main(module);
+    CHECK(plugin_main != nullptr);
+    return plugin_main;
+}

@@ -317,11 +317,8 @@ int main(int argc, char** argv) {
         std::printf("usage: import_recorder <module> message-box-flags|allocations\n");
         return 2;
     }
-    HMODULE module = LoadLibraryA(windows_path(argv[1]).c_str());
-    CHECK(module != nullptr);
-    if (module == nullptr) return 1;
-    auto plugin_main = find_plugin_main(module);
-    CHECK(plugin_main != nullptr);
+    HMODULE module = nullptr;
+    const PluginMainProc plugin_main = load_plugin_main(argv[1], module);
     if (plugin_main == nullptr) return 1;
     const std::string mode = argv[2];
     int status = 2;

@@ -110,11 +110,8 @@ int main(int argc, char** argv) {
         std::printf("usage: message_box_live <module>\n");
         return 2;
     }
-    HMODULE module = LoadLibraryA(windows_path(argv[1]).c_str());
-    CHECK(module != nullptr);
-    if (module == nullptr) return 1;
-    auto plugin_main = find_plugin_main(module);
-    CHECK(plugin_main != nullptr);
+    HMODULE module = nullptr;
+    const PluginMainProc plugin_main = load_plugin_main(argv[1], module);
     if (plugin_main == nullptr) return 1;
 
     HWND owner = create_host_window("Host", 60, 40, 800, 600);
