@@ -68,7 +68,7 @@ libspng_source="$build_root/libspng/libspng-0.7.3"
 
 fetch_libspng_source() {
     [ -f "$libspng_source/spng/spng.c" ] && return 0
-    fetch_debian_source libspng "$build_root/libspng" >/dev/null || return 1
+    fetch_debian_source libspng "$(dirname "$libspng_source")" >/dev/null || return 1
     if [ "$debian_source_dir" != "$libspng_source" ]; then
         echo "Debian's libspng source is not version 0.7.3: $debian_source_dir" >&2
         return 1

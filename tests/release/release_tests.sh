@@ -226,8 +226,9 @@ version_everywhere() {
     grep -qE '^  clang-14 +[0-9]' "$unpacked/${tops[1]}/BUILDINFO" || fail "BUILDINFO: the ARM64 compiler"
     local source
     for source in mingw-w64 llvm-toolchain-14 zlib libspng; do
-        grep -qE "^Debian source compiled: ${source}_.*\.dsc, sha256 [0-9a-f]{64}$" \
-            "$unpacked/${tops[1]}/BUILDINFO" || fail "BUILDINFO: the ARM64 build's $source source"
+        tr -d '\r' <"$unpacked/${tops[1]}/BUILDINFO" |
+            grep -qE "^Debian source compiled: ${source}_.*\.dsc, sha256 [0-9a-f]{64}$" ||
+            fail "BUILDINFO: the ARM64 build's $source source"
     done
 }
 check version_and_buildinfo version_everywhere
