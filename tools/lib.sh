@@ -1,4 +1,5 @@
-# Shared by tools/build and tools/test: package installation, the two builds and the Wine prefix.
+# Shared by the scripts in tools/ (build, test, release, fuzz, check-static, bench-bfrun) and
+# tests/release/release_tests.sh: package installation, the two builds and the Wine prefix.
 # Source it; it sets `repo`.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

@@ -11,7 +11,8 @@
 #include "runner/win32/console_win32.h"
 #include "runner/win32/file_streams.h"
 #include "runner/cli/progress_bar.h"
-#include "runner/win32/windows_files.h"
+#include "runner/win32/message_box_watch.h"
+#include "runner/win32/module_library.h"
 
 namespace {
 

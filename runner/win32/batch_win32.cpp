@@ -9,6 +9,8 @@
 
 #include "runner/cli/batch.h"
 #include "runner/win32/console_win32.h"
+#include "runner/win32/process_info.h"
+#include "runner/win32/utf8.h"
 #include "runner/win32/windows_files.h"
 
 namespace {

@@ -13,7 +13,8 @@
 #include "runner/cli/options.h"
 #include "runner/cli/printable_line.h"
 #include "runner/job/exit_status.h"
-#include "runner/win32/windows_files.h"
+#include "runner/win32/process_info.h"
+#include "runner/win32/utf8.h"
 
 namespace {
 

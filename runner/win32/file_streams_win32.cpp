@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runner/win32/windows_files.h"
+#include "runner/win32/utf8.h"
 
 namespace {
 

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "runner/cli/options.h"
+#include "runner/job/exit_status.h"
 
 namespace {
 
@@ -109,4 +113,37 @@ TEST(Options, BadCommandLines) {
         EXPECT_FALSE(parse(args, o, error)) << why;
         EXPECT_EQ(error.substr(0, why.size()), why);
     }
+}
+
+namespace {
+
+std::string source_file(const std::string& path) {
+    std::ifstream file(std::string(BRIGHTFADE_SOURCE_DIR) + "/" + path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    std::string lines = text.str();
+    for (size_t at; (at = lines.find('\r')) != std::string::npos;)
+        lines.erase(at, 1);
+    return lines;
+}
+
+} // namespace
+
+// --help, the guides and docs/bfrun.md show the exit statuses from their one table; on a
+// difference the test prints the text to paste.
+TEST(Options, TheHelpAndTheDocumentsShowTheOneTableOfExitStatuses) {
+    const std::string& help = usage_text();
+    for (size_t i = 0; i < kExitStatusCount; ++i)
+        EXPECT_NE(help.find(std::to_string(i) + " "), std::string::npos) << i;
+    for (const char* guide : {"guide/README.txt", "guide/README-ja.txt"})
+        EXPECT_NE(source_file(guide).find("\n" + help + "\n"), std::string::npos)
+            << guide << " should show bfrun --help as it is:\n"
+            << help;
+    std::string table = "| exit status | meaning |\n|---|---|\n";
+    for (size_t i = 0; i < kExitStatusCount; ++i)
+        table += "| " + std::to_string(kExitStatusMeanings[i].status) + " | " +
+                 kExitStatusMeanings[i].meaning + " |\n";
+    EXPECT_NE(source_file("docs/bfrun.md").find(table), std::string::npos)
+        << "docs/bfrun.md should hold the exit statuses as:\n"
+        << table;
 }
