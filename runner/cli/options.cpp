@@ -35,6 +35,16 @@ bool parse_list(const std::string& text, size_t count, long long min, long long 
     return true;
 }
 
+bool take_module(Options& o, const std::string& value, std::string&) {
+    o.module = value;
+    return true;
+}
+
+bool take_directory(Options& o, const std::string& value, std::string&) {
+    o.directory = value;
+    return true;
+}
+
 bool take_depth(Options& o, const std::string& value, std::string& error) {
     if (value != "32") {
         error = "--depth takes only 32";
@@ -87,10 +97,9 @@ struct OptionSpec {
 // clang-format off
 const OptionSpec kOptionSpecs[] = {
     {"--module", "PATH", "the module to run (default: Brightfade.8bf beside bfrun.exe)",
-     Listed::for_users, nullptr, 0, 0, nullptr,
-     [](Options& o, const std::string& v, std::string&) { o.module = v; return true; }},
+     Listed::for_users, nullptr, 0, 0, nullptr, take_module},
     {"-d", "DIR", "the folder the outputs go to (batch)", Listed::for_users, nullptr, 0, 0, nullptr,
-     [](Options& o, const std::string& v, std::string&) { o.directory = v; return true; }},
+     take_directory},
     {"--jobs", "N", "filter N files at once, each share in a bfrun of its own\n"
                     "(default: the number of processors)",
      Listed::for_users, nullptr, 1, 64, [](Options& o, long long v) { o.jobs = int32_t(v); },
