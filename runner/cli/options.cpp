@@ -83,7 +83,7 @@ enum class Listed { for_users, for_protocol_tests, not_listed };
 // One option: its name, the value it takes (nullptr for a switch), its lines in --help ('\n'
 // between them) and where --help lists it, and how it is taken: a switch, an integer in a
 // range, or a value of its own kind.
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     const char* value;
     const char* help;
@@ -95,7 +95,7 @@ struct OptionSpec {
 };
 
 // clang-format off
-const OptionSpec kOptionSpecs[] = {
+const OptionEntry kOptionTable[] = {
     {"--module", "PATH", "the module to run (default: Brightfade.8bf beside bfrun.exe)",
      Listed::for_users, nullptr, 0, 0, nullptr, take_module},
     {"-d", "DIR", "the folder the outputs go to (batch)", Listed::for_users, nullptr, 0, 0, nullptr,
@@ -144,22 +144,22 @@ const OptionSpec kOptionSpecs[] = {
 };
 // clang-format on
 
-const OptionSpec* find_option(const std::string& name) {
-    for (const OptionSpec& spec : kOptionSpecs)
-        if (name == spec.name) return &spec;
+const OptionEntry* find_option(const std::string& name) {
+    for (const OptionEntry& option : kOptionTable)
+        if (name == option.name) return &option;
     return nullptr;
 }
 
-bool take_value(const OptionSpec& spec, const std::string& value, Options& options,
+bool take_value(const OptionEntry& option, const std::string& value, Options& options,
                 std::string& error) {
-    if (spec.take != nullptr) return spec.take(options, value, error);
+    if (option.take != nullptr) return option.take(options, value, error);
     long long number = 0;
-    if (!parse_integer(value, spec.min, spec.max, number)) {
-        error = "bad value \"" + value + "\" for " + spec.name + " (" + std::to_string(spec.min) +
-                ".." + std::to_string(spec.max) + ")";
+    if (!parse_integer(value, option.min, option.max, number)) {
+        error = "bad value \"" + value + "\" for " + option.name + " (" +
+                std::to_string(option.min) + ".." + std::to_string(option.max) + ")";
         return false;
     }
-    spec.set_integer(options, number);
+    option.set_integer(options, number);
     return true;
 }
 
@@ -168,12 +168,12 @@ bool take_value(const OptionSpec& spec, const std::string& value, Options& optio
 std::string option_lines(Listed listed) {
     const size_t column = 25;
     std::string text;
-    for (const OptionSpec& spec : kOptionSpecs) {
-        if (spec.listed != listed) continue;
-        std::string line = std::string("  ") + spec.name;
-        if (spec.value != nullptr) line += std::string(" ") + spec.value;
+    for (const OptionEntry& option : kOptionTable) {
+        if (option.listed != listed) continue;
+        std::string line = std::string("  ") + option.name;
+        if (option.value != nullptr) line += std::string(" ") + option.value;
         line.resize(column, ' ');
-        for (const char* c = spec.help; *c != '\0'; ++c)
+        for (const char* c = option.help; *c != '\0'; ++c)
             line += *c == '\n' ? "\n" + std::string(column, ' ') : std::string(1, *c);
         text += line + "\n";
     }
@@ -267,8 +267,8 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
     std::vector<std::string> files;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const OptionSpec* spec = find_option(arg);
-        if (spec == nullptr) {
+        const OptionEntry* option = find_option(arg);
+        if (option == nullptr) {
             if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
                 error = "unknown option " + arg;
                 return false;
@@ -277,8 +277,8 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
             continue;
         }
         options.option_args.push_back(arg);
-        if (spec->value == nullptr) {
-            spec->set_switch(options);
+        if (option->value == nullptr) {
+            option->set_switch(options);
             continue;
         }
         if (i + 1 >= args.size()) {
@@ -287,7 +287,7 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
         }
         const std::string& value = args[++i];
         options.option_args.push_back(value);
-        if (!take_value(*spec, value, options, error)) return false;
+        if (!take_value(*option, value, options, error)) return false;
     }
     if (options.command == Command::info) {
         if (!files.empty()) {

@@ -15,26 +15,26 @@ bool ChunkWalker::is(const char type[4]) const {
 
 ChunkPiece ChunkWalker::next(const uint8_t* bytes, size_t size) {
     const size_t count = size < left_ ? size : static_cast<size_t>(left_);
-    if (part_ == ChunkPart::header) std::memcpy(incoming_ + (8 - left_), bytes, count);
-    const ChunkPiece piece{part_, bytes, count, count == left_};
+    if (section_ == ChunkSection::header) std::memcpy(incoming_ + (8 - left_), bytes, count);
+    const ChunkPiece piece{section_, bytes, count, count == left_};
     position_ += count;
     left_ -= count;
     if (left_ > 0) return piece;
-    switch (part_) {
-    case ChunkPart::signature:
-    case ChunkPart::crc:
-        part_ = ChunkPart::header;
+    switch (section_) {
+    case ChunkSection::signature:
+    case ChunkSection::crc:
+        section_ = ChunkSection::header;
         left_ = 8;
         chunk_start_ = position_;
         break;
-    case ChunkPart::header:
+    case ChunkSection::header:
         std::memcpy(header_, incoming_, 8);
         ++chunks_;
-        part_ = length() > 0 ? ChunkPart::data : ChunkPart::crc;
+        section_ = length() > 0 ? ChunkSection::data : ChunkSection::crc;
         left_ = length() > 0 ? length() : 4;
         break;
-    case ChunkPart::data:
-        part_ = ChunkPart::crc;
+    case ChunkSection::data:
+        section_ = ChunkSection::crc;
         left_ = 4;
         break;
     }

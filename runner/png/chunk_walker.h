@@ -1,6 +1,6 @@
 // Follows a PNG stream's layout byte by byte as it passes: the signature, then chunk after
 // chunk, each a header (length and type), its data and its CRC. The bytes go on in pieces that
-// each lie within one part, so that the reader's check and the writer's recompressor see the
+// each lie within one section, so that the reader's check and the writer's recompressor see the
 // same chunks the same way wherever the stream is cut.
 #pragma once
 
@@ -8,18 +8,18 @@
 #include <cstdint>
 #include <string>
 
-enum class ChunkPart { signature, header, data, crc };
+enum class ChunkSection { signature, header, data, crc };
 
 struct ChunkPiece {
-    ChunkPart part;
+    ChunkSection section;
     const uint8_t* bytes;
     size_t size;
-    bool part_ends; // the piece holds the part's last byte
+    bool section_ends; // the piece holds the section's last byte
 };
 
 class ChunkWalker {
   public:
-    // The next piece of `bytes` (size > 0): as much as lies within the part in hand.
+    // The next piece of `bytes` (size > 0): as much as lies within the section in hand.
     ChunkPiece next(const uint8_t* bytes, size_t size);
 
     // The chunk whose header was read last: its 8 header bytes, length and type, where it
@@ -34,11 +34,11 @@ class ChunkWalker {
     uint64_t chunk_start() const { return chunk_start_; }
     uint64_t position() const { return position_; }
     // Nothing of the next chunk's header has come yet.
-    bool between_chunks() const { return part_ == ChunkPart::header && left_ == 8; }
+    bool between_chunks() const { return section_ == ChunkSection::header && left_ == 8; }
 
   private:
-    ChunkPart part_ = ChunkPart::signature;
-    uint64_t left_ = 8; // bytes of the part in hand still to come
+    ChunkSection section_ = ChunkSection::signature;
+    uint64_t left_ = 8; // bytes of the section in hand still to come
     uint8_t header_[8] = {};
     uint8_t incoming_[8] = {}; // the header being read
     int chunks_ = 0;

@@ -43,19 +43,19 @@ bool IdatRecompressor::write(const uint8_t* bytes, size_t size) {
         const ChunkPiece piece = walker_.next(bytes, size);
         bytes += piece.size;
         size -= piece.size;
-        switch (piece.part) {
-        case ChunkPart::signature:
+        switch (piece.section) {
+        case ChunkSection::signature:
             if (!pass(piece.bytes, piece.size)) return false;
             break;
-        case ChunkPart::header:
-            if (piece.part_ends && !take_header()) return false;
+        case ChunkSection::header:
+            if (piece.section_ends && !take_header()) return false;
             break;
-        case ChunkPart::data:
+        case ChunkSection::data:
             if (in_image_chunk_ ? !inflate_image_data(piece.bytes, piece.size)
                                 : !pass(piece.bytes, piece.size))
                 return false;
             break;
-        case ChunkPart::crc:
+        case ChunkSection::crc:
             // libspng's CRC of its own image chunk is dropped; each chunk written here gets
             // its own.
             if (!in_image_chunk_ && !pass(piece.bytes, piece.size)) return false;

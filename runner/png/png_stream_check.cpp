@@ -76,11 +76,11 @@ bool PngStreamCheck::take(const uint8_t* bytes, size_t size) {
         const ChunkPiece piece = walker_.next(bytes, size);
         bytes += piece.size;
         size -= piece.size;
-        if (piece.part == ChunkPart::crc && piece.part_ends) {
+        if (piece.section == ChunkSection::crc && piece.section_ends) {
             std::memcpy(checked_type_, walker_.type(), 4);
             checked_start_ = chunk_start;
         }
-        if (piece.part != ChunkPart::data) continue;
+        if (piece.section != ChunkSection::data) continue;
         if (walker_.is("IHDR") && walker_.chunks() == 1) {
             for (size_t i = 0; i < piece.size && ihdr_got_ < sizeof ihdr_; ++i)
                 ihdr_[ihdr_got_++] = piece.bytes[i];

@@ -1,4 +1,4 @@
-// The walk through a PNG stream: the same chunks, starts and parts wherever the stream is cut,
+// The walk through a PNG stream: the same chunks, starts and sections wherever the stream is cut,
 // an empty chunk going straight from its header to its CRC, and chunk types named as text.
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 
 namespace {
 
-// Each chunk as "TYPE@START+LENGTH", and the bytes of each part, from a walk in pieces of
+// Each chunk as "TYPE@START+LENGTH", and the bytes of each section, from a walk in pieces of
 // `step` bytes at most.
 struct Walk {
     std::vector<std::string> chunks;
-    size_t part_bytes[4] = {};
+    size_t section_bytes[4] = {};
     bool ended_between_chunks = false;
 };
 
@@ -31,8 +31,8 @@ Walk walk(const std::vector<uint8_t>& file, size_t step) {
             EXPECT_GT(piece.size, 0u);
             bytes += piece.size;
             left -= piece.size;
-            seen.part_bytes[static_cast<int>(piece.part)] += piece.size;
-            if (piece.part == ChunkPart::header && piece.part_ends)
+            seen.section_bytes[static_cast<int>(piece.section)] += piece.size;
+            if (piece.section == ChunkSection::header && piece.section_ends)
                 seen.chunks.push_back(chunk_type_name(walker.type()) + "@" + std::to_string(start) +
                                       "+" + std::to_string(walker.length()));
         }
@@ -54,10 +54,11 @@ TEST(ChunkWalker, TheSameChunksWhereverTheStreamIsCut) {
     for (size_t step : {size_t{1}, size_t{3}, size_t{8}, size_t{13}, file.size()}) {
         const Walk seen = walk(file, step);
         EXPECT_EQ(seen.chunks, chunks) << step;
-        EXPECT_EQ(seen.part_bytes[static_cast<int>(ChunkPart::signature)], 8u) << step;
-        EXPECT_EQ(seen.part_bytes[static_cast<int>(ChunkPart::header)], 3 * 8u) << step;
-        EXPECT_EQ(seen.part_bytes[static_cast<int>(ChunkPart::data)], 13u + idat_length) << step;
-        EXPECT_EQ(seen.part_bytes[static_cast<int>(ChunkPart::crc)], 3 * 4u) << step;
+        EXPECT_EQ(seen.section_bytes[static_cast<int>(ChunkSection::signature)], 8u) << step;
+        EXPECT_EQ(seen.section_bytes[static_cast<int>(ChunkSection::header)], 3 * 8u) << step;
+        EXPECT_EQ(seen.section_bytes[static_cast<int>(ChunkSection::data)], 13u + idat_length)
+            << step;
+        EXPECT_EQ(seen.section_bytes[static_cast<int>(ChunkSection::crc)], 3 * 4u) << step;
         EXPECT_TRUE(seen.ended_between_chunks) << step;
     }
     // Cut inside IEND's CRC: not between chunks.
