@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <sstream>
 
 #include "runner/job/exit_status.h"
 
@@ -180,31 +181,24 @@ std::string option_lines(Listed listed) {
     return text;
 }
 
-// The exit statuses, each meaning wrapped at 86 columns under its number.
+// The exit statuses, each meaning under its number in lines of at most 86 columns.
 std::string exit_status_lines() {
-    const size_t width = 86, indent = 5;
+    const size_t width = 86;
+    const std::string indent(5, ' ');
     std::string text;
     for (size_t i = 0; i < kExitStatusCount; ++i) {
-        const ExitStatusMeaning& entry = kExitStatusMeanings[i];
-        std::string line = "  " + std::to_string(entry.status);
-        line.resize(indent, ' ');
-        size_t line_start = 0;
-        const std::string meaning = entry.meaning;
-        size_t at = 0;
-        bool first_word = true;
-        while (at < meaning.size()) {
-            size_t end = meaning.find(' ', at);
-            if (end == std::string::npos) end = meaning.size();
-            const std::string word = meaning.substr(at, end - at);
-            if (!first_word && line.size() - line_start + 1 + word.size() > width) {
-                line += "\n" + std::string(indent, ' ');
-                line_start = line.size() - indent;
-            } else if (!first_word) {
+        std::string line = "  " + std::to_string(kExitStatusMeanings[i].status);
+        line.resize(indent.size(), ' ');
+        std::istringstream words(kExitStatusMeanings[i].meaning);
+        bool first = true;
+        for (std::string word; words >> word; first = false) {
+            if (!first && line.size() + 1 + word.size() > width) {
+                text += line + "\n";
+                line = indent;
+            } else if (!first) {
                 line += ' ';
             }
             line += word;
-            first_word = false;
-            at = end + 1;
         }
         text += line + "\n";
     }

@@ -118,10 +118,11 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
              FilterSummary& summary, Failure& failure) {
     PngReader reader(input);
     PngError png_error;
-    if (!reader.open(read_limits_for(pipl, request), png_error)) {
+    auto png_failed = [&] {
         failure = failure_from(png_error);
         return Next::done;
-    }
+    };
+    if (!reader.open(read_limits_for(pipl, request), png_error)) return png_failed();
     const PngLayout& image = reader.layout();
     summary.width = image.width;
     summary.height = image.height;
@@ -145,10 +146,8 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
     summary.output_channels = grey_from_rgba ? 2 : image.channels;
     PngWriter writer(output);
     if (!writer.start(image.width, image.height, summary.output_channels, image.bits,
-                      request.compression, std::max(1, request.threads), png_error)) {
-        failure = failure_from(png_error);
-        return Next::done;
-    }
+                      request.compression, std::max(1, request.threads), png_error))
+        return png_failed();
 
     FileFlow flow(reader, writer, grey_from_rgba, hooks);
     RowStore store(image.width, image.height, image.channels, image.bits,
@@ -194,10 +193,7 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
         failure = flow.failure;
         return Next::done;
     }
-    if (!reader.finish(png_error)) {
-        failure = failure_from(png_error);
-        return Next::done;
-    }
+    if (!reader.finish(png_error)) return png_failed();
     if (!writer.complete()) {
         set_failure(failure, kExitWriteFailed, "the image was not written in full");
         return Next::done;
