@@ -1,8 +1,8 @@
 #include "host/band_transform.h"
 
-#include "host/coordinates.h"
+#include "protocol/coordinates.h"
+#include "protocol/sample_layout.h"
 #include "transform/luminance_to_alpha.h"
-#include "transform/samples.h"
 
 void transform_band(FilterRecord& record) {
     const VRect band = read_out_rect(record);
@@ -12,8 +12,7 @@ void transform_band(FilterRecord& record) {
 
     // outRowBytes is the host's row pitch; a pitch shorter than a packed row cannot be right,
     // so such rows are taken as packed back to back.
-    const int64_t packed_row =
-        columns * record.planes * static_cast<int64_t>(sample_size_for_depth(record.depth));
+    const int64_t packed_row = packed_row_bytes(columns, record.planes, record.depth);
     const int64_t stride = record.outRowBytes >= packed_row ? record.outRowBytes : packed_row;
     luminance_to_alpha(record.outData, rows, columns, static_cast<ptrdiff_t>(stride), record.planes,
                        record.depth);

@@ -2,31 +2,16 @@
 
 #include <algorithm>
 
-#include "host/coordinates.h"
 #include "host/host_codes.h"
 #include "host/message_box.h"
 #include "host/module_state.h"
 #include "host/refusal_messages.h"
 #include "host/band_transform.h"
+#include "protocol/coordinates.h"
+#include "protocol/image_modes.h"
+#include "protocol/rectangles.h"
 
 namespace {
-
-// Samples per pixel the image mode calls for: grey + alpha or RGB + alpha; 0 for a mode the
-// filter does not handle.
-int expected_planes(int16_t image_mode) {
-    switch (image_mode) {
-    case plugInModeGrayScale:
-    case plugInModeGray16:
-    case plugInModeGray32:
-        return 2;
-    case plugInModeRGBColor:
-    case plugInModeRGB48:
-    case plugInModeRGB96:
-        return 4;
-    default:
-        return 0;
-    }
-}
 
 void refuse(const FilterRecord& record, const char16_t* text) {
     const intptr_t owner = record.platformData != nullptr ? record.platformData->hwnd : 0;
@@ -45,10 +30,6 @@ void request_planes(FilterRecord& record) {
     record.outLoPlane = 0;
     record.inHiPlane = high;
     record.outHiPlane = high;
-}
-
-bool is_empty(const VRect& r) {
-    return int64_t{r.bottom} <= int64_t{r.top} || int64_t{r.right} <= int64_t{r.left};
 }
 
 // Band `band` of the run: rows from the rectangle's top as it stands now, at most kBandRows of
@@ -74,7 +55,7 @@ bool band_rect(const VRect& start, const VRect& now, int64_t band, VRect& out) {
 void run_filtering() {
     FilterRecord& record = *current_filter_record();
 
-    const int planes_wanted = expected_planes(record.imageMode);
+    const int planes_wanted = planes_for_mode(record.imageMode);
     if (planes_wanted == 0) {
         refuse(record, kColourModeRefusal);
         return;

@@ -2,7 +2,7 @@
 
 #include "about/about_box.h"
 #include "host/browse_url.h"
-#include "host/coordinates.h"
+#include "protocol/coordinates.h"
 #include "host/filtering_run.h"
 #include "host/host_codes.h"
 #include "host/module_state.h"

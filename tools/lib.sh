@@ -1,6 +1,6 @@
-# Shared by tools/build, tools/test, tools/release, tools/bench-bfrun, tools/fuzz and the
-# release tests: package installation, the builds (native, Windows x86-64, Windows ARM64) and
-# the Wine prefixes. Source it; it sets `repo` and `build_root`.
+# Shared by the scripts in tools/ (build, test, release, fuzz, check-static, bench-bfrun) and
+# tests/release/release_tests.sh: package installation, the builds (native, Windows x86-64,
+# Windows ARM64) and the Wine prefixes. Source it; it sets `repo` and `build_root`.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Where the builds and the Wine prefix go; a second working copy of the tools may set its own.

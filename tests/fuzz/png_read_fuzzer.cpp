@@ -21,8 +21,9 @@
 #include "about/about_box.h"
 #include "host/message_box.h"
 #include "host/plugin_main.h"
-#include "runner/filter_png.h"
-#include "runner/png_reader.h"
+#include "runner/cli/options.h"
+#include "runner/job/filter_png.h"
+#include "runner/png/png_reader.h"
 
 namespace {
 
@@ -38,12 +39,17 @@ void require_one_line(const Failure& failure) {
         require(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
 }
 
+void require_one_line(const PngError& error) {
+    require(error.kind != PngErrorKind::none);
+    require_one_line(failure_from(error));
+}
+
 void read_only(const uint8_t* data, size_t size) {
     MemorySource source(data, size);
     PngReader reader(source);
     ReadLimits limits;
     limits.max_pixels = kMaxPixels;
-    Failure failure;
+    PngError failure;
     if (!reader.open(limits, failure)) return require_one_line(failure);
     const PngLayout& layout = reader.layout();
     require(layout.channels == 2 || layout.channels == 4);
@@ -87,12 +93,12 @@ void whole_run(const uint8_t* data, size_t size, uint8_t mode) {
     MemorySink sink;
     FilterSummary summary;
     const Failure failure =
-        filter_png(source, sink, PluginMain, white_matting_module(), options, {}, summary);
+        filter_png(source, sink, PluginMain, white_matting_module(), options.run, {}, summary);
     if (failure.status != kExitDone) return require_one_line(failure);
 
     MemorySource written(sink.bytes);
     PngReader reader(written);
-    Failure reread;
+    PngError reread;
     require(reader.open({}, reread));
     require(reader.layout().width == summary.width && reader.layout().height == summary.height);
 }

@@ -3,7 +3,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "host/coordinates.h"
+#include "protocol/coordinates.h"
+#include "protocol/image_modes.h"
 #include "host/host_codes.h"
 #include "host/plugin_main.h"
 
@@ -31,12 +32,7 @@ FakeFilterHost::FakeFilterHost(int32_t w, int32_t h, int16_t p, int32_t d, bool 
     record.advanceState = advance_state_callback;
     record.planes = planes;
     record.depth = depth;
-    record.imageMode = planes == 2 ? (depth == 32   ? plugInModeGray32
-                                      : depth == 16 ? plugInModeGray16
-                                                    : plugInModeGrayScale)
-                                   : (depth == 32   ? plugInModeRGB96
-                                      : depth == 16 ? plugInModeRGB48
-                                                    : plugInModeRGBColor);
+    record.imageMode = mode_for_planes(planes, depth);
     record.filterCase = filterCaseEditableTransparencyNoSelection;
     record.outTileHeight = 256;
     record.outTileWidth = 256;

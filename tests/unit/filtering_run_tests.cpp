@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/coordinates.h"
+#include "protocol/coordinates.h"
 #include "host/host_codes.h"
 #include "host/plugin_main.h"
 #include "tests/unit/fake_filter_host.h"

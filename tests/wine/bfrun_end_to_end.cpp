@@ -25,8 +25,8 @@
 
 #include <zlib.h>
 
-#include "runner/matting.h"
-#include "runner/sample_scale.h"
+#include "runner/drive/matting.h"
+#include "runner/drive/sample_scale.h"
 #include "tests/unit/runner/test_png.h"
 #include "transform/rows.h"
 

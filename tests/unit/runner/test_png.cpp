@@ -116,3 +116,23 @@ bool MemoryRows::write_row(const uint8_t* row) {
     written.insert(written.end(), row, row + row_bytes);
     return true;
 }
+
+PngError read_test_png(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
+                       PngLayout* layout, const ReadLimits& limits) {
+    MemorySource source(file);
+    PngReader reader(source);
+    PngError failure;
+    if (!reader.open(limits, failure)) return failure;
+    const PngLayout& l = reader.layout();
+    std::vector<uint8_t> image(l.row_bytes * l.height);
+    bool ok = true;
+    if (l.interlaced)
+        ok = reader.read_image(image.data(), failure);
+    else
+        for (uint32_t y = 0; ok && y < l.height; ++y)
+            ok = reader.read_row(image.data() + y * l.row_bytes, failure);
+    if (ok) ok = reader.finish(failure);
+    if (samples != nullptr) *samples = image;
+    if (layout != nullptr) *layout = l;
+    return failure;
+}

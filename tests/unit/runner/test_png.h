@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "runner/row_store.h"
+#include "runner/drive/row_store.h"
+#include "runner/png/png_reader.h"
 
 struct TestPng {
     uint32_t width = 0, height = 0;
@@ -25,6 +26,10 @@ std::vector<uint8_t> encode_test_png(const TestPng& image);
 TestPng random_test_png(uint32_t width, uint32_t height, int channels, int bits,
                         uint32_t random_start);
 
+// Reads the whole file, rows one by one (or at once when interlaced), then the end.
+PngError read_test_png(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples = nullptr,
+                       PngLayout* layout = nullptr, const ReadLimits& limits = {});
+
 // The byte offset of the n-th chunk of this type (its length field), or 0.
 size_t chunk_at(const std::vector<uint8_t>& file, const char* type, int n = 0);
 uint32_t chunk_length(const std::vector<uint8_t>& file, size_t at);
@@ -40,4 +45,31 @@ struct MemoryRows : RowFlow {
     bool write_row(const uint8_t* row) override;
     std::vector<uint8_t> image, written;
     size_t row_bytes, rows_read = 0;
+};
+
+// An 8-bit RGBA layer whose pixel i is (i, 2i, 3i, 255 - i) modulo 256, in a row store that
+// holds it whole, or as a window over rows read one by one.
+struct Layer {
+    Layer(int32_t width, int32_t height, bool whole = true)
+        : rows(pattern(width * height), size_t(width) * 4),
+          store(uint32_t(width), uint32_t(height), 4, 8, whole, rows) {
+        store.load();
+    }
+    static std::vector<uint8_t> pattern(int32_t pixels) {
+        std::vector<uint8_t> samples;
+        for (int32_t i = 0; i < pixels; ++i)
+            for (uint8_t v : {uint8_t(i), uint8_t(2 * i), uint8_t(3 * i), uint8_t(255 - i)})
+                samples.push_back(v);
+        return samples;
+    }
+    // Pixel i after the run (a whole layer).
+    std::vector<uint8_t> pixel(int32_t i) {
+        const uint8_t* at = store.row(0) + i * 4;
+        return std::vector<uint8_t>(at, at + 4);
+    }
+    std::vector<uint8_t> samples() {
+        return std::vector<uint8_t>(store.row(0), store.row(0) + rows.image.size());
+    }
+    MemoryRows rows;
+    RowStore store;
 };

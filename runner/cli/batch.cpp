@@ -1,0 +1,91 @@
+#include "runner/cli/batch.h"
+
+#include <algorithm>
+#include <map>
+
+std::string base_name(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<BatchItem> plan_batch(std::vector<std::string> inputs, const std::string& directory,
+                                  bool (*same_file)(const std::string&, const std::string&)) {
+    std::sort(inputs.begin(), inputs.end());
+    std::vector<BatchItem> items;
+    std::map<std::string, std::vector<size_t>> by_name;
+    const bool ends_in_separator =
+        !directory.empty() && (directory.back() == '/' || directory.back() == '\\');
+    for (const std::string& input : inputs) {
+        BatchItem item;
+        item.input = input;
+        item.output = directory + (ends_in_separator ? "" : "\\") + base_name(input);
+        std::string folded = base_name(input);
+        std::transform(folded.begin(), folded.end(), folded.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+        by_name[folded].push_back(items.size());
+        if (same_file(item.input, item.output))
+            item.refused = {kExitUsage, "its output " + item.output +
+                                            " would replace it (use the two-path form to do that)"};
+        items.push_back(item);
+    }
+    for (const auto& [name, group] : by_name) {
+        if (group.size() < 2) continue;
+        for (size_t index : group)
+            items[index].refused = {kExitUsage, std::to_string(group.size()) +
+                                                    " inputs would all be written to " +
+                                                    items[index].output};
+    }
+    return items;
+}
+
+std::vector<std::vector<size_t>> share_out(size_t count, int jobs) {
+    const size_t workers = std::max<size_t>(1, std::min<size_t>(count, size_t(std::max(jobs, 1))));
+    std::vector<std::vector<size_t>> shares(workers);
+    for (size_t i = 0; i < count; ++i)
+        shares[i % workers].push_back(i);
+    if (count == 0) shares.clear();
+    return shares;
+}
+
+int worker_threads(int processors, size_t workers) {
+    return std::max(1, processors / static_cast<int>(std::max<size_t>(workers, 1)));
+}
+
+std::vector<std::string> worker_arguments(const std::vector<std::string>& option_args,
+                                          const std::vector<std::string>& inputs, int threads) {
+    std::vector<std::string> args = {"apply", "--batch-worker", std::to_string(threads)};
+    for (size_t i = 0; i < option_args.size(); ++i) {
+        if (option_args[i] == "--jobs") {
+            ++i;
+            continue;
+        }
+        args.push_back(option_args[i]);
+    }
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    return args;
+}
+
+std::string quote_argument(const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos)
+        return argument;
+    // Backslashes count only before a quote: doubled there, and before the closing quote.
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, '\\');
+    return quoted + "\"";
+}
+
+std::string batch_summary(size_t done, size_t failed) {
+    const size_t files = done + failed;
+    return std::to_string(files) + (files == 1 ? " file: " : " files: ") + std::to_string(done) +
+           " done, " + std::to_string(failed) + " failed";
+}

@@ -1,0 +1,42 @@
+// A batch: bfrun apply IN.png... -d DIR. Where each output goes, which files are refused before
+// anything is read, how the files are shared among worker processes, how a worker's command
+// line is made, and the closing line. Portable; batch_win32.cpp runs it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "runner/job/exit_status.h"
+
+struct BatchItem {
+    std::string input, output;
+    Failure refused; // kExitDone unless the file is refused before it is read
+};
+
+// The name after the last '/' or '\'.
+std::string base_name(const std::string& path);
+
+// One item per input, in order of the input paths: DIR and the input's own name. Refused
+// (status 1): an input whose output would replace the input itself (`same_file` says so), and
+// every input of a group whose outputs would have one name (letter case aside, as Windows
+// sees names).
+std::vector<BatchItem> plan_batch(std::vector<std::string> inputs, const std::string& directory,
+                                  bool (*same_file)(const std::string&, const std::string&));
+
+// The indices of `count` items dealt out to `jobs` workers in turn; no empty share.
+std::vector<std::vector<size_t>> share_out(size_t count, int jobs);
+
+// The threads each worker compresses on: the processors shared out among the workers.
+int worker_threads(int processors, size_t workers);
+
+// The arguments of a worker: the batch's options less --jobs, then its files; the worker
+// compresses on `threads` threads.
+std::vector<std::string> worker_arguments(const std::vector<std::string>& option_args,
+                                          const std::vector<std::string>& inputs, int threads);
+
+// One argument quoted for a Windows command line, as the C runtime splits it again.
+std::string quote_argument(const std::string& argument);
+
+// "3 files: 2 done, 1 failed"
+std::string batch_summary(size_t done, size_t failed);

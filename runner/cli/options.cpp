@@ -1,0 +1,313 @@
+// bfrun's command line: every option in one table, from which both the parsing and --help
+// come, and the exit statuses shown from their one table.
+#include "runner/cli/options.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <sstream>
+
+#include "runner/job/exit_status.h"
+
+namespace {
+
+// long long: long is 32 bits on Windows, and --max-pixels goes to 2^32.
+bool parse_integer(const std::string& text, long long min, long long max, long long& value) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtoll(text.c_str(), &end, 10);
+    return errno == 0 && *end == '\0' && value >= min && value <= max;
+}
+
+bool parse_list(const std::string& text, size_t count, long long min, long long max,
+                std::vector<long long>& values) {
+    values.clear();
+    size_t start = 0;
+    while (values.size() < count) {
+        const size_t comma = text.find(',', start);
+        const bool last = values.size() + 1 == count;
+        if (last != (comma == std::string::npos)) return false;
+        long long value;
+        if (!parse_integer(text.substr(start, comma - start), min, max, value)) return false;
+        values.push_back(value);
+        start = comma + 1;
+    }
+    return true;
+}
+
+bool take_module(Options& o, const std::string& value, std::string&) {
+    o.module = value;
+    return true;
+}
+
+bool take_directory(Options& o, const std::string& value, std::string&) {
+    o.directory = value;
+    return true;
+}
+
+bool take_depth(Options& o, const std::string& value, std::string& error) {
+    if (value != "32") {
+        error = "--depth takes only 32";
+        return false;
+    }
+    o.run.depth = 32;
+    return true;
+}
+
+bool take_rect(Options& o, const std::string& value, std::string& error) {
+    std::vector<long long> list;
+    if (!parse_list(value, 4, 0, INT_MAX, list) || list[2] <= list[0] || list[3] <= list[1]) {
+        error = "--rect takes top,left,bottom,right with bottom > top and right > left";
+        return false;
+    }
+    o.run.has_rect = true;
+    o.run.rect = {static_cast<int32_t>(list[0]), static_cast<int32_t>(list[1]),
+                  static_cast<int32_t>(list[2]), static_cast<int32_t>(list[3])};
+    return true;
+}
+
+bool take_advance_error(Options& o, const std::string& value, std::string& error) {
+    std::vector<long long> list;
+    if (!parse_list(value, 2, INT_MIN, INT_MAX, list) || list[0] < 1 || list[1] < -32768 ||
+        list[1] > 32767 || list[1] == 0) {
+        error = "--advance-error takes N,E: N from 1, E a nonzero 16-bit code";
+        return false;
+    }
+    o.run.advance_error_at = static_cast<int32_t>(list[0]);
+    o.run.advance_error = static_cast<int16_t>(list[1]);
+    return true;
+}
+
+enum class Listed { for_users, for_protocol_tests, not_listed };
+
+// One option: its name, the value it takes (nullptr for a switch), its lines in --help ('\n'
+// between them) and where --help lists it, and how it is taken: a switch, an integer in a
+// range, or a value of its own kind.
+struct OptionEntry {
+    const char* name;
+    const char* value;
+    const char* help;
+    Listed listed;
+    void (*set_switch)(Options&);
+    long long min, max;
+    void (*set_integer)(Options&, long long);
+    bool (*take)(Options&, const std::string&, std::string&);
+};
+
+// clang-format off
+const OptionEntry kOptionTable[] = {
+    {"--module", "PATH", "the module to run (default: Brightfade.8bf beside bfrun.exe)",
+     Listed::for_users, nullptr, 0, 0, nullptr, take_module},
+    {"-d", "DIR", "the folder the outputs go to (batch)", Listed::for_users, nullptr, 0, 0, nullptr,
+     take_directory},
+    {"--jobs", "N", "filter N files at once, each share in a bfrun of its own\n"
+                    "(default: the number of processors)",
+     Listed::for_users, nullptr, 1, 64, [](Options& o, long long v) { o.jobs = int32_t(v); },
+     nullptr},
+    {"--compression", "L", "zlib level 0..9 of OUT.png (default 6)", Listed::for_users, nullptr,
+     0, 9, [](Options& o, long long v) { o.run.compression = int32_t(v); }, nullptr},
+    {"--max-pixels", "N", "refuse images of more than N pixels (default 1073741824,\n"
+                          "that is 32768 x 32768; at most 4294967296)",
+     Listed::for_users, nullptr, 1, 4294967296LL,
+     [](Options& o, long long v) { o.run.max_pixels = uint64_t(v); }, nullptr},
+    {"--quiet", nullptr, "no progress bar and no line for a file done", Listed::for_users,
+     [](Options& o) { o.quiet = true; }, 0, 0, nullptr, nullptr},
+    {"--stats", nullptr, "print the peak memory and the time taken", Listed::for_users,
+     [](Options& o) { o.stats = true; }, 0, 0, nullptr, nullptr},
+    {"--depth", "32", "run the layer as 32-bit float (default: the file's 8 or 16 bits)",
+     Listed::for_users, nullptr, 0, 0, nullptr, take_depth},
+    {"--rect", "T,L,B,R", "filter only this rectangle (a selection: filter case 5)",
+     Listed::for_users, nullptr, 0, 0, nullptr, take_rect},
+    {"--filter-case", "K", "tell the module filter case K (1..7)", Listed::for_protocol_tests,
+     nullptr, 1, 7, [](Options& o, long long v) { o.run.filter_case = int16_t(v); }, nullptr},
+    {"--mode", "M", "tell the module image mode M (e.g. 4 for CMYK)", Listed::for_protocol_tests,
+     nullptr, 0, 32767, [](Options& o, long long v) { o.run.mode = int16_t(v); }, nullptr},
+    {"--pad-rows", "N", "end every row of outData in N pad bytes", Listed::for_protocol_tests,
+     nullptr, 0, 4096, [](Options& o, long long v) { o.run.pad_rows = int32_t(v); }, nullptr},
+    {"--no-big-document", nullptr, "pass no big-document record (16-bit coordinates only)",
+     Listed::for_protocol_tests, [](Options& o) { o.run.big_document = false; }, 0, 0, nullptr,
+     nullptr},
+    {"--no-basic-suite", nullptr, "pass no basic suite", Listed::for_protocol_tests,
+     [](Options& o) { o.run.basic_suite = false; }, 0, 0, nullptr, nullptr},
+    {"--abort-after", "N", "the abort poll says yes once N bands were served",
+     Listed::for_protocol_tests, nullptr, 0, INT_MAX,
+     [](Options& o, long long v) { o.run.abort_after = int32_t(v); }, nullptr},
+    {"--advance-error", "N,E", "the N-th advanceState returns E instead of a band",
+     Listed::for_protocol_tests, nullptr, 0, 0, nullptr, take_advance_error},
+    {"--show-message-box", nullptr, "print the caption and text of a message box the module shows,\n"
+                                    "then close it (needs a display; one file only)",
+     Listed::for_protocol_tests, [](Options& o) { o.show_message_box_text = true; }, 0, 0,
+     nullptr, nullptr},
+    // A share of a batch, run by another bfrun, compressing on THREADS threads.
+    {"--batch-worker", "THREADS", nullptr, Listed::not_listed, nullptr, 1, 64,
+     [](Options& o, long long v) { o.worker = true; o.run.threads = int32_t(v); }, nullptr},
+};
+// clang-format on
+
+const OptionEntry* find_option(const std::string& name) {
+    for (const OptionEntry& option : kOptionTable)
+        if (name == option.name) return &option;
+    return nullptr;
+}
+
+bool take_value(const OptionEntry& option, const std::string& value, Options& options,
+                std::string& error) {
+    if (option.take != nullptr) return option.take(options, value, error);
+    long long number = 0;
+    if (!parse_integer(value, option.min, option.max, number)) {
+        error = "bad value \"" + value + "\" for " + option.name + " (" +
+                std::to_string(option.min) + ".." + std::to_string(option.max) + ")";
+        return false;
+    }
+    option.set_integer(options, number);
+    return true;
+}
+
+// The options --help lists under one heading: the name and value in a column of their own,
+// then the help, continued lines indented to it.
+std::string option_lines(Listed listed) {
+    const size_t column = 25;
+    std::string text;
+    for (const OptionEntry& option : kOptionTable) {
+        if (option.listed != listed) continue;
+        std::string line = std::string("  ") + option.name;
+        if (option.value != nullptr) line += std::string(" ") + option.value;
+        line.resize(column, ' ');
+        for (const char* c = option.help; *c != '\0'; ++c)
+            line += *c == '\n' ? "\n" + std::string(column, ' ') : std::string(1, *c);
+        text += line + "\n";
+    }
+    return text;
+}
+
+// The exit statuses, each meaning under its number in lines of at most 86 columns.
+std::string exit_status_lines() {
+    const size_t width = 86;
+    const std::string indent(5, ' ');
+    std::string text;
+    for (size_t i = 0; i < kExitStatusCount; ++i) {
+        std::string line = "  " + std::to_string(kExitStatusMeanings[i].status);
+        line.resize(indent.size(), ' ');
+        std::istringstream words(kExitStatusMeanings[i].meaning);
+        bool first = true;
+        for (std::string word; words >> word; first = false) {
+            if (!first && line.size() + 1 + word.size() > width) {
+                text += line + "\n";
+                line = indent;
+            } else if (!first) {
+                line += ' ';
+            }
+            line += word;
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
+} // namespace
+
+const std::string& usage_text() {
+    static const std::string text =
+        "Usage:\n"
+        "  bfrun info [--module PATH]\n"
+        "      Prints the module's plug-in property list.\n"
+        "  bfrun apply [--module PATH] IN.png OUT.png [options]\n"
+        "      Filters IN.png as one layer with transparency and writes OUT.png (which may be\n"
+        "      IN.png itself: it is replaced only once the new file is complete).\n"
+        "  bfrun apply [--module PATH] IN.png... -d DIR [--jobs N] [options]\n"
+        "      Filters each file into DIR under its own name; a file that fails does not stop\n"
+        "      the others. A file that would replace itself, or two inputs with one name, are\n"
+        "      refused (status 1).\n"
+        "  bfrun --help\n"
+        "\n"
+        "Options:\n" +
+        option_lines(Listed::for_users) +
+        "\n"
+        "Options that test the module's side of the host protocol:\n" +
+        option_lines(Listed::for_protocol_tests) +
+        "\n"
+        "Input: grey, grey+alpha, RGB, RGBA or palette PNG, 1 to 16 bits, interlaced or not.\n"
+        "Every chunk CRC and the image data's checksum are checked; a damaged file is refused.\n"
+        "A palette index past the end of the palette is shown as opaque black. tRNS becomes\n"
+        "alpha; where there is no alpha an opaque one is added. OUT.png is grey+alpha when the\n"
+        "input is grey or the result has no colour, RGBA otherwise, at the input's 8 or 16 bits.\n"
+        "\n"
+        "Exit status (a batch exits with the highest status of its files):\n" +
+        exit_status_lines();
+    return text;
+}
+
+bool parse_options(const std::vector<std::string>& args, Options& options, std::string& error) {
+    options = Options{};
+    if (args.empty()) {
+        error = "no command given";
+        return false;
+    }
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        options.command = Command::help;
+        return true;
+    }
+    if (command == "info")
+        options.command = Command::info;
+    else if (command == "apply")
+        options.command = Command::apply;
+    else {
+        error = "unknown command \"" + command + "\"";
+        return false;
+    }
+
+    std::vector<std::string> files;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const OptionEntry* option = find_option(arg);
+        if (option == nullptr) {
+            if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+                error = "unknown option " + arg;
+                return false;
+            }
+            files.push_back(arg);
+            continue;
+        }
+        options.option_args.push_back(arg);
+        if (option->value == nullptr) {
+            option->set_switch(options);
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            error = arg + " needs a value";
+            return false;
+        }
+        const std::string& value = args[++i];
+        options.option_args.push_back(value);
+        if (!take_value(*option, value, options, error)) return false;
+    }
+    if (options.command == Command::info) {
+        if (!files.empty()) {
+            error = "info takes no file names";
+            return false;
+        }
+        return true;
+    }
+    if (options.directory.empty()) {
+        if (files.size() != 2) {
+            error = "apply needs IN.png and OUT.png, or IN.png... -d DIR";
+            return false;
+        }
+        options.inputs = {files[0]};
+        options.output = files[1];
+    } else {
+        if (files.empty()) {
+            error = "apply -d DIR needs at least one IN.png";
+            return false;
+        }
+        if (options.show_message_box_text && files.size() > 1) {
+            error = "--show-message-box takes one file";
+            return false;
+        }
+        options.inputs = files;
+    }
+    if (options.run.filter_case == 0) options.run.filter_case = options.run.has_rect ? 5 : 4;
+    return true;
+}

@@ -1,0 +1,231 @@
+#include "runner/job/filter_png.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "runner/job/run_setup.h"
+#include "runner/job/run_verdict.h"
+#include "runner/png/png_reader.h"
+#include "runner/png/png_writer.h"
+#include "runner/job/row_queue.h"
+#include "runner/drive/row_store.h"
+
+namespace {
+
+// The reader and writer as the row store sees them; rows are written on a thread of their own,
+// and compressed on the writer's threads. An RGBA file written as grey + alpha checks that every
+// row it writes has no colour; the first that has stops the attempt.
+struct FileFlow : RowFlow {
+    FileFlow(PngReader& reader, PngWriter& writer, bool grey_from_rgba, const FilterHooks& hooks)
+        : reader(reader), grey_from_rgba(grey_from_rgba), hooks(hooks),
+          queue(
+              output_row_bytes(reader.layout(), grey_from_rgba),
+              queued_rows(output_row_bytes(reader.layout(), grey_from_rgba)),
+              [this, &writer](const uint8_t* row) { return writer.write_row(row, write_error); }) {
+        if (grey_from_rgba) grey_row.resize(output_row_bytes(reader.layout(), true));
+    }
+
+    // 64 rows, or fewer for rows so wide that 64 would pass 16 MiB; 2 at least.
+    static size_t queued_rows(size_t row_bytes) {
+        const size_t fit = (size_t{16} << 20) / std::max<size_t>(row_bytes, 1);
+        return std::max<size_t>(2, std::min<size_t>(64, fit));
+    }
+
+    static size_t output_row_bytes(const PngLayout& layout, bool grey) {
+        return grey ? size_t{layout.width} * 2 * (layout.bits / 8) : layout.row_bytes;
+    }
+
+    bool read_row(uint8_t* row) override {
+        return reader.read_row(row, read_error) || read_failed();
+    }
+    bool read_image(uint8_t* image) override {
+        return reader.read_image(image, read_error) || read_failed();
+    }
+
+    bool read_failed() {
+        failure = failure_from(read_error);
+        return false;
+    }
+
+    bool write_row(const uint8_t* row) override {
+        if (hooks.interrupted != nullptr && hooks.interrupted())
+            return set_failure(failure, kExitCanceled, "stopped by Ctrl+C");
+        if (grey_from_rgba && !to_grey(row)) {
+            colour_found = true;
+            return false;
+        }
+        if (queue.push(grey_from_rgba ? grey_row.data() : row)) return true;
+        failure = failure_from(write_error);
+        return false;
+    }
+
+    // After the last row: waits until it is written.
+    bool finish() {
+        if (queue.finish()) return true;
+        failure = failure_from(write_error);
+        return false;
+    }
+
+    // RGBA to grey + alpha, false at the first pixel with colour.
+    bool to_grey(const uint8_t* row) {
+        const size_t width = reader.layout().width;
+        if (reader.layout().bits == 16) {
+            for (size_t x = 0; x < width; ++x) {
+                uint16_t p[4];
+                std::memcpy(p, row + 8 * x, 8);
+                if (p[0] != p[1] || p[1] != p[2]) return false;
+                std::memcpy(grey_row.data() + 4 * x, p, 2);
+                std::memcpy(grey_row.data() + 4 * x + 2, p + 3, 2);
+            }
+        } else {
+            for (size_t x = 0; x < width; ++x) {
+                const uint8_t* p = row + 4 * x;
+                if (p[0] != p[1] || p[1] != p[2]) return false;
+                grey_row[2 * x] = p[0];
+                grey_row[2 * x + 1] = p[3];
+            }
+        }
+        return true;
+    }
+
+    PngReader& reader;
+    bool grey_from_rgba;
+    const FilterHooks& hooks;
+    std::vector<uint8_t> grey_row;
+    bool colour_found = false;
+    Failure failure;
+    PngError read_error;
+    PngError write_error; // set on the queue's thread, read once it has stopped
+    RowQueue queue;       // last: its thread stops before the rest goes
+};
+
+bool covers_image(const VRect& r, const PngLayout& image) {
+    return r.top == 0 && r.left == 0 && static_cast<uint32_t>(r.bottom) == image.height &&
+           static_cast<uint32_t>(r.right) == image.width;
+}
+
+// How an attempt holds and writes the image.
+struct Plan {
+    bool whole = false;
+    bool colour_output = false;
+};
+
+enum class Next { done, again };
+
+Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl& pipl,
+             const RunRequest& request, const FilterHooks& hooks, Plan& plan,
+             FilterSummary& summary, Failure& failure) {
+    PngReader reader(input);
+    PngError png_error;
+    auto png_failed = [&] {
+        failure = failure_from(png_error);
+        return Next::done;
+    };
+    if (!reader.open(read_limits_for(pipl, request), png_error)) return png_failed();
+    const PngLayout& image = reader.layout();
+    summary.width = image.width;
+    summary.height = image.height;
+
+    RunSettings settings;
+    std::string error;
+    const ExitStatus status = setup_run(request, pipl, image, settings, error);
+    if (status != kExitDone) {
+        set_failure(failure, status, error);
+        return Next::done;
+    }
+    settings.owner_window = hooks.owner_window;
+    settings.progress = hooks.progress;
+    settings.interrupted = hooks.interrupted;
+
+    // A colour image filtered all over may well come out without colour, and grey + alpha
+    // then holds it exactly in half the bytes; a row with colour makes the attempt start
+    // again in RGBA.
+    const bool grey_from_rgba =
+        image.channels == 4 && !plan.colour_output && covers_image(settings.filter_rect, image);
+    summary.output_channels = grey_from_rgba ? 2 : image.channels;
+    PngWriter writer(output);
+    if (!writer.start(image.width, image.height, summary.output_channels, image.bits,
+                      request.compression, std::max(1, request.threads), png_error))
+        return png_failed();
+
+    FileFlow flow(reader, writer, grey_from_rgba, hooks);
+    RowStore store(image.width, image.height, image.channels, image.bits,
+                   plan.whole || image.interlaced, flow);
+    summary.whole_image = store.whole();
+    ++summary.attempts;
+    if (!store.load()) {
+        failure = flow.failure;
+        return Next::done;
+    }
+    const RunReport report = run_filter(entry, store, settings);
+    summary.requests = report.requests;
+    summary.peak_rows = store.peak_rows();
+    if (report.stopped) {
+        if (flow.colour_found) {
+            plan.colour_output = true;
+            return Next::again;
+        }
+        if (report.rows_gone && !plan.whole) {
+            plan.whole = true;
+            return Next::again;
+        }
+        if (report.out_of_memory)
+            set_failure(failure, kExitOutOfMemory, "out of memory");
+        else
+            failure = flow.failure;
+        return Next::done;
+    }
+    if (hooks.interrupted != nullptr && hooks.interrupted()) {
+        set_failure(failure, kExitCanceled, "stopped by Ctrl+C");
+        return Next::done;
+    }
+    const ExitStatus outcome = run_exit_status(report, error);
+    if (outcome != kExitDone) {
+        set_failure(failure, outcome, error);
+        return Next::done;
+    }
+    if (!store.release_all() || !flow.finish()) {
+        if (flow.colour_found) {
+            plan.colour_output = true;
+            return Next::again;
+        }
+        failure = flow.failure;
+        return Next::done;
+    }
+    if (!reader.finish(png_error)) return png_failed();
+    if (!writer.complete()) {
+        set_failure(failure, kExitWriteFailed, "the image was not written in full");
+        return Next::done;
+    }
+    if (hooks.interrupted != nullptr && hooks.interrupted()) {
+        set_failure(failure, kExitCanceled, "stopped by Ctrl+C");
+        return Next::done;
+    }
+    failure = Failure{};
+    return Next::done;
+}
+
+} // namespace
+
+Failure filter_png(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl& pipl,
+                   const RunRequest& request, const FilterHooks& hooks, FilterSummary& summary) {
+    Failure failure;
+    Plan plan;
+    summary = FilterSummary{};
+    try {
+        // At most three runs: as planned, with the image held, in colour.
+        for (int run = 0; run < 3; ++run) {
+            if (run > 0 && (!input.rewind() || !output.restart()))
+                return Failure{kExitWriteFailed,
+                               "cannot start the file again: " +
+                                   (input.error.empty() ? output.error : input.error)};
+            if (attempt(input, output, entry, pipl, request, hooks, plan, summary, failure) ==
+                Next::done)
+                return failure;
+        }
+    } catch (const std::bad_alloc&) {
+        return Failure{kExitOutOfMemory, "out of memory"};
+    }
+    return Failure{kExitProtocolFault, "the module asked again for rows already written, twice"};
+}

@@ -1,0 +1,36 @@
+// One PNG file through the module: read row by row as the module's bands reach the rows,
+// filtered, and written row by row as soon as the module is past them. The whole image is
+// held only for an interlaced file, or when the module asks again for rows already written;
+// the run is then made again from the start with the image held, with the same result.
+// Portable: the streams are files on Windows and memory in the tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "runner/png/byte_streams.h"
+#include "runner/drive/run_filter.h"
+#include "runner/job/run_request.h"
+#include "runner/job/exit_status.h"
+#include "runner/drive/pipl.h"
+
+struct FilterHooks {
+    intptr_t owner_window = 0;
+    void (*progress)(int32_t done, int32_t total) = nullptr;
+    bool (*interrupted)() = nullptr;
+};
+
+// What a run did, for the user's line and the tests.
+struct FilterSummary {
+    uint32_t width = 0, height = 0;
+    int32_t requests = 0;
+    int output_channels = 0;
+    int attempts = 0;         // runs of the module, 2 or 3 when it had to start again
+    bool whole_image = false; // the last run held the whole image
+    size_t peak_rows = 0;
+};
+
+// Reads `input`, runs the module and writes the result to `output`. kExitDone, or why not;
+// on a failure `output` holds something unfinished that the caller throws away.
+Failure filter_png(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl& pipl,
+                   const RunRequest& request, const FilterHooks& hooks, FilterSummary& summary);

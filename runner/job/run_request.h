@@ -1,0 +1,30 @@
+// What the command line asks of each file's run: how the module is to see the layer, the
+// switches that test the host protocol, the size limit and how OUT.png is compressed.
+#pragma once
+
+#include <cstdint>
+
+#include "host/host_records.h"
+#include "runner/png/png_writer.h"
+
+// 2^30 pixels: 32768 x 32768.
+constexpr uint64_t kDefaultMaxPixels = uint64_t{1} << 30;
+
+struct RunRequest {
+    int32_t depth = 0; // 0: the file's own depth; 32: run as float
+    bool has_rect = false;
+    VRect rect{0, 0, 0, 0};
+    int16_t filter_case = 0; // 0: 4, or 5 with a rectangle
+    int16_t mode = -1;       // -1: from the image
+    int32_t pad_rows = 0;
+    bool big_document = true;
+    bool basic_suite = true;
+    int32_t abort_after = -1;
+    int32_t advance_error_at = 0;
+    int16_t advance_error = 0;
+    uint64_t max_pixels = kDefaultMaxPixels;
+    int32_t compression = kDefaultCompression;
+    // Threads compressing OUT.png: 0 until bfrun sets the processor count (a batch's workers
+    // are given their share with --batch-worker N); the portable code takes 0 as 1.
+    int32_t threads = 0;
+};

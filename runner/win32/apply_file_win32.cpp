@@ -1,0 +1,115 @@
+// One file through the module with Win32 files and console, for bfrun_win32.cpp and
+// batch_win32.cpp.
+#include "runner/win32/apply_file.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "runner/cli/printable_line.h"
+#include "runner/win32/console_win32.h"
+#include "runner/win32/file_streams.h"
+#include "runner/cli/progress_bar.h"
+#include "runner/win32/message_box_watch.h"
+#include "runner/win32/module_library.h"
+
+namespace {
+
+bool progress_open = false; // a progress line not yet ended by a line feed
+bool progress_wanted = false;
+ProgressThrottle throttle;
+
+void show_progress(int32_t done, int32_t total) {
+    if (!progress_wanted) return;
+    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    if (!throttle.due(now, done, total)) return;
+    std::fputs(progress_line(done, total, 30).c_str(), stderr);
+    progress_open = done < total;
+    if (!progress_open) std::fputs("\n", stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+void report_line(const std::string& text) {
+    if (progress_open) std::fputs("\n", stderr);
+    progress_open = false;
+    std::fprintf(stderr, "bfrun: %s\n", printable_line(text).c_str());
+    std::fflush(stderr);
+}
+
+void report_done(const Options& options, const std::string& input, const std::string& output,
+                 const FilterSummary& summary, double seconds) {
+    if (options.quiet) return;
+    char line[160];
+    (void)std::snprintf(line, sizeof line, ": %u x %u, %d band requests, %s, %.2f s", summary.width,
+                        summary.height, summary.requests,
+                        summary.output_channels == 2 ? "grey+alpha" : "RGBA", seconds);
+    report_line(input + " -> " + output + line);
+}
+
+bool read_module_list(const Options& options, LoadedModule& module, Failure& failure) {
+    module.path = options.module.empty() ? default_module_path() : options.module;
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!read_property_list(module.path, bytes, error) ||
+        !parse_pipl(bytes.data(), bytes.size(), module.pipl, error))
+        return set_failure(failure, kExitBadModule, error);
+    if (entry_point_for_this_machine(module.pipl).empty())
+        return set_failure(failure, kExitBadModule,
+                           module.path + " names no " + kThisMachine + " entry point ('" +
+                               kThisMachineEntryKey + "')");
+    return true;
+}
+
+bool load_module_code(LoadedModule& module, Failure& failure) {
+    std::string error;
+    module.library = load_module(module.path, error);
+    if (module.library == nullptr) return set_failure(failure, kExitBadModule, error);
+    const std::string& entry_point = entry_point_for_this_machine(module.pipl);
+    module.entry = reinterpret_cast<PluginEntry>(find_entry(module.library, entry_point));
+    if (module.entry == nullptr) {
+        unload_module_code(module);
+        return set_failure(failure, kExitBadModule, module.path + " exports no " + entry_point);
+    }
+    module.owner_window = create_owner_window();
+    return true;
+}
+
+void unload_module_code(LoadedModule& module) {
+    destroy_owner_window(module.owner_window);
+    module.owner_window = 0;
+    if (module.library != nullptr) unload_module(module.library);
+    module.library = nullptr;
+    module.entry = nullptr;
+}
+
+Failure apply_file(const LoadedModule& module, const Options& options, const std::string& input,
+                   const std::string& output, FilterSummary& summary) {
+    FileSource source;
+    if (!source.open(input)) return Failure{kExitBadInput, source.error};
+    ReplacingSink sink;
+    if (!sink.open(output)) return Failure{kExitWriteFailed, output + ": " + sink.error};
+
+    progress_wanted = !options.quiet && !options.worker && stderr_is_console();
+    throttle = ProgressThrottle{};
+    FilterHooks hooks;
+    hooks.owner_window = module.owner_window;
+    hooks.progress = show_progress;
+    hooks.interrupted = user_interrupted;
+    if (options.show_message_box_text) start_message_box_watch(module.owner_window);
+    Failure failure =
+        filter_png(source, sink, module.entry, module.pipl, options.run, hooks, summary);
+    if (options.show_message_box_text) stop_message_box_watch();
+    // OUT may be IN itself: the input is closed before the rename.
+    source.close();
+    if (failure.status == kExitDone && user_interrupted())
+        failure = Failure{kExitCanceled, "stopped by Ctrl+C"};
+    if (failure.status == kExitDone && !sink.commit())
+        failure = Failure{kExitWriteFailed, output + ": " + sink.error};
+    if (failure.status != kExitDone) sink.abandon();
+    return failure;
+}

@@ -1,0 +1,150 @@
+// The input and output files through Win32, for bfrun_win32.cpp and batch_win32.cpp.
+#include "runner/win32/file_streams.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "runner/win32/utf8.h"
+
+namespace {
+
+constexpr size_t kBufferSize = size_t{1} << 20;
+
+std::string error_text(DWORD code) {
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return "no such file";
+    if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) return "the disk is full";
+    if (code == ERROR_ACCESS_DENIED) return "access denied";
+    return "Windows error " + std::to_string(code);
+}
+
+} // namespace
+
+FileSource::~FileSource() {
+    close();
+}
+
+bool FileSource::open(const std::string& path) {
+    HANDLE file = CreateFileW(widen_utf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = error_text(GetLastError());
+        return false;
+    }
+    handle_ = file;
+    buffer_.resize(kBufferSize);
+    return true;
+}
+
+void FileSource::close() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+    handle_ = nullptr;
+}
+
+size_t FileSource::read(uint8_t* to, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        if (at_ == filled_) {
+            DWORD got = 0;
+            if (handle_ == nullptr ||
+                !ReadFile(handle_, buffer_.data(), static_cast<DWORD>(buffer_.size()), &got,
+                          nullptr)) {
+                error = "cannot read it (" + error_text(GetLastError()) + ")";
+                return done;
+            }
+            if (got == 0) return done; // the end of the file
+            at_ = 0;
+            filled_ = got;
+        }
+        const size_t count = std::min(size - done, filled_ - at_);
+        std::memcpy(to + done, buffer_.data() + at_, count);
+        at_ += count;
+        done += count;
+    }
+    return done;
+}
+
+bool FileSource::rewind() {
+    at_ = filled_ = 0;
+    LARGE_INTEGER start{};
+    if (handle_ != nullptr && SetFilePointerEx(handle_, start, nullptr, FILE_BEGIN)) return true;
+    error = "cannot read it again";
+    return false;
+}
+
+ReplacingSink::~ReplacingSink() {
+    abandon();
+}
+
+bool ReplacingSink::fail(const std::string& what) {
+    // The code first: CloseHandle and the rest would overwrite it.
+    const DWORD code = GetLastError();
+    failed_ = true;
+    error = what + " (" + error_text(code) + ")";
+    return false;
+}
+
+bool ReplacingSink::open(const std::string& path) {
+    target_ = widen_utf8(path);
+    temporary_ = target_ + L".bfrun-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE file = CreateFileW(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        temporary_.clear();
+        return fail("cannot create a file beside it");
+    }
+    handle_ = file;
+    buffer_.reserve(kBufferSize);
+    return true;
+}
+
+bool ReplacingSink::flush_buffer() {
+    size_t done = 0;
+    while (done < buffer_.size()) {
+        DWORD put = 0;
+        if (!WriteFile(handle_, buffer_.data() + done, static_cast<DWORD>(buffer_.size() - done),
+                       &put, nullptr))
+            return fail("write failed");
+        done += put;
+    }
+    buffer_.clear();
+    return true;
+}
+
+bool ReplacingSink::write(const uint8_t* from, size_t size) {
+    if (failed_ || handle_ == nullptr) return false;
+    if (buffer_.size() + size > kBufferSize && !flush_buffer()) return false;
+    buffer_.insert(buffer_.end(), from, from + size);
+    return true;
+}
+
+bool ReplacingSink::restart() {
+    buffer_.clear();
+    LARGE_INTEGER start{};
+    if (failed_ || handle_ == nullptr || !SetFilePointerEx(handle_, start, nullptr, FILE_BEGIN) ||
+        !SetEndOfFile(handle_))
+        return fail("cannot start the file again");
+    return true;
+}
+
+bool ReplacingSink::commit() {
+    if (failed_ || handle_ == nullptr) return false;
+    if (!flush_buffer()) return false;
+    if (!FlushFileBuffers(handle_)) return fail("cannot flush it to disk");
+    const BOOL closed = CloseHandle(handle_);
+    handle_ = nullptr;
+    if (!closed) return fail("cannot close it");
+    if (!MoveFileExW(temporary_.c_str(), target_.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return fail("cannot replace it");
+    temporary_.clear();
+    return true;
+}
+
+void ReplacingSink::abandon() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+    handle_ = nullptr;
+    if (!temporary_.empty()) DeleteFileW(temporary_.c_str());
+    temporary_.clear();
+}

@@ -1,0 +1,57 @@
+// The module's file through Win32: its property list read as data, its code loaded.
+#include "runner/win32/module_library.h"
+
+#include <windows.h>
+
+#include "runner/win32/utf8.h"
+
+std::string default_module_path() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    const size_t slash = folder.find_last_of(L"\\/");
+    folder = slash == std::wstring::npos ? L"." : folder.substr(0, slash);
+    return narrow_utf8(folder + L"\\Brightfade.8bf");
+}
+
+bool read_property_list(const std::string& module_path, std::vector<uint8_t>& bytes,
+                        std::string& error) {
+    // As a host does: as data, without running the module's code.
+    HMODULE module = LoadLibraryExW(widen_utf8(module_path).c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (module == nullptr) {
+        error = "cannot load " + module_path + " (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    HRSRC found = FindResourceExW(module, L"PIPL", MAKEINTRESOURCEW(16000),
+                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    if (found == nullptr) found = FindResourceW(module, MAKEINTRESOURCEW(16000), L"PIPL");
+    bool ok = found != nullptr;
+    if (ok) {
+        HGLOBAL loaded = LoadResource(module, found);
+        const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+        const DWORD size = SizeofResource(module, found);
+        ok = data != nullptr;
+        if (ok)
+            bytes.assign(static_cast<const uint8_t*>(data),
+                         static_cast<const uint8_t*>(data) + size);
+    }
+    FreeLibrary(module);
+    if (!ok) error = module_path + " has no property list (PIPL 16000)";
+    return ok;
+}
+
+void* load_module(const std::string& module_path, std::string& error) {
+    HMODULE module = LoadLibraryW(widen_utf8(module_path).c_str());
+    if (module == nullptr)
+        error = "cannot load " + module_path + " (error " + std::to_string(GetLastError()) + ")";
+    return module;
+}
+
+void* find_entry(void* module, const std::string& name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name.c_str()));
+}
+
+void unload_module(void* module) {
+    FreeLibrary(static_cast<HMODULE>(module));
+}

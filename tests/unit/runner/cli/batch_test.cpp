@@ -1,0 +1,59 @@
+// The portable part of a batch: output names and refusals, shares, worker command lines.
+#include <gtest/gtest.h>
+
+#include "runner/cli/batch.h"
+#include "runner/cli/options.h"
+
+namespace {
+
+bool same_path(const std::string& a, const std::string& b) {
+    return a == b;
+}
+
+} // namespace
+
+TEST(Batch, OutputsGoIntoTheFolderUnderTheirOwnNamesAndClashesAreRefused) {
+    const std::vector<BatchItem> items =
+        plan_batch({"z\\c.png", "in/b.png", "x\\A.png", "y/a.png", "out\\d.png"}, "out", same_path);
+    ASSERT_EQ(items.size(), 5u);
+    // In order of the input paths.
+    EXPECT_EQ(items[0].input, "in/b.png");
+    EXPECT_EQ(items[0].output, "out\\b.png");
+    EXPECT_EQ(items[0].refused.status, kExitDone);
+    EXPECT_EQ(items[1].input, "out\\d.png");
+    EXPECT_EQ(items[1].refused.status, kExitUsage); // it would replace itself
+    EXPECT_NE(items[1].refused.message.find("would replace it"), std::string::npos);
+    // x\A.png and y/a.png are one name to Windows: both refused.
+    EXPECT_EQ(items[2].input, "x\\A.png");
+    EXPECT_EQ(items[2].refused.status, kExitUsage);
+    EXPECT_EQ(items[3].refused.message, "2 inputs would all be written to out\\a.png");
+    EXPECT_EQ(items[4].output, "out\\c.png");
+    EXPECT_EQ(plan_batch({"a.png"}, "dir/", same_path)[0].output, "dir/a.png");
+}
+
+TEST(Batch, SharesAndWorkerCommandLines) {
+    EXPECT_EQ(share_out(5, 2), (std::vector<std::vector<size_t>>{{0, 2, 4}, {1, 3}}));
+    EXPECT_EQ(share_out(2, 8).size(), 2u);
+    EXPECT_TRUE(share_out(0, 2).empty());
+    EXPECT_EQ(worker_arguments({"-d", "out", "--jobs", "2", "--quiet"}, {"a.png"}, 3),
+              (std::vector<std::string>{"apply", "--batch-worker", "3", "-d", "out", "--quiet",
+                                        "a.png"}));
+    // The processors shared among the workers, one thread each at least.
+    EXPECT_EQ(worker_threads(8, 3), 2);
+    EXPECT_EQ(worker_threads(2, 2), 1);
+    EXPECT_EQ(worker_threads(2, 5), 1);
+    Options worker;
+    std::string error;
+    ASSERT_TRUE(parse_options(worker_arguments({"-d", "out"}, {"a.png"}, 4), worker, error));
+    EXPECT_TRUE(worker.worker);
+    EXPECT_EQ(worker.run.threads, 4);
+    // As the C runtime splits a command line: quotes around spaces, backslashes doubled only
+    // before a quote.
+    EXPECT_EQ(quote_argument("plain"), "plain");
+    EXPECT_EQ(quote_argument(""), "\"\"");
+    EXPECT_EQ(quote_argument("C:\\My Files\\a.png"), "\"C:\\My Files\\a.png\"");
+    EXPECT_EQ(quote_argument("say \"hi\""), "\"say \\\"hi\\\"\"");
+    EXPECT_EQ(quote_argument("dir with space\\"), "\"dir with space\\\\\"");
+    EXPECT_EQ(batch_summary(3, 1), "4 files: 3 done, 1 failed");
+    EXPECT_EQ(batch_summary(1, 0), "1 file: 1 done, 0 failed");
+}

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "runner/cli/options.h"
+#include "runner/job/exit_status.h"
+
+namespace {
+
+bool parse(const std::vector<std::string>& args, Options& options, std::string& error) {
+    return parse_options(args, options, error);
+}
+
+} // namespace
+
+TEST(Options, ApplyWithEveryOption) {
+    Options o;
+    std::string error;
+    ASSERT_TRUE(
+        parse({"apply", "in.png", "--module", "m.8bf", "--depth", "32", "--rect", "2,3,10,20",
+               "--mode", "4", "--pad-rows", "5", "--no-big-document", "--no-basic-suite",
+               "--abort-after", "1", "--advance-error", "3,-128", "out.png"},
+              o, error))
+        << error;
+    EXPECT_EQ(o.command, Command::apply);
+    EXPECT_EQ(o.inputs, (std::vector<std::string>{"in.png"}));
+    EXPECT_EQ(o.output, "out.png");
+    EXPECT_EQ(o.module, "m.8bf");
+    EXPECT_EQ(o.run.depth, 32);
+    EXPECT_TRUE(o.run.has_rect);
+    EXPECT_EQ(o.run.rect.top, 2);
+    EXPECT_EQ(o.run.rect.left, 3);
+    EXPECT_EQ(o.run.rect.bottom, 10);
+    EXPECT_EQ(o.run.rect.right, 20);
+    EXPECT_EQ(o.run.filter_case, 5); // a selection
+    EXPECT_EQ(o.run.mode, 4);
+    EXPECT_EQ(o.run.pad_rows, 5);
+    EXPECT_FALSE(o.run.big_document);
+    EXPECT_FALSE(o.run.basic_suite);
+    EXPECT_EQ(o.run.abort_after, 1);
+    EXPECT_EQ(o.run.advance_error_at, 3);
+    EXPECT_EQ(o.run.advance_error, -128);
+}
+
+TEST(Options, Defaults) {
+    Options o;
+    std::string error;
+    ASSERT_TRUE(parse({"apply", "a.png", "b.png"}, o, error));
+    EXPECT_EQ(o.run.filter_case, 4);
+    EXPECT_EQ(o.run.mode, -1);
+    EXPECT_EQ(o.run.depth, 0);
+    EXPECT_TRUE(o.run.big_document);
+    EXPECT_EQ(o.run.abort_after, -1);
+    ASSERT_TRUE(
+        parse({"apply", "a.png", "b.png", "--filter-case", "6", "--rect", "0,0,1,1"}, o, error));
+    EXPECT_EQ(o.run.filter_case, 6); // given explicitly, it wins over the rectangle's 5
+    EXPECT_EQ(o.run.compression, 6);
+    EXPECT_EQ(o.run.max_pixels, uint64_t{1} << 30);
+    EXPECT_EQ(o.jobs, 0);
+    ASSERT_TRUE(parse({"info"}, o, error));
+    EXPECT_EQ(o.command, Command::info);
+    ASSERT_TRUE(parse({"--help"}, o, error));
+    EXPECT_EQ(o.command, Command::help);
+}
+
+TEST(Options, BatchWithItsOwnOptionsKeptForTheWorkers) {
+    Options o;
+    std::string error;
+    ASSERT_TRUE(parse({"apply", "a.png", "-d", "out", "b.png", "--jobs", "3", "--compression", "9",
+                       "--max-pixels", "4294967296", "--quiet", "--rect", "0,0,2,2"},
+                      o, error))
+        << error;
+    EXPECT_EQ(o.inputs, (std::vector<std::string>{"a.png", "b.png"}));
+    EXPECT_EQ(o.directory, "out");
+    EXPECT_EQ(o.jobs, 3);
+    EXPECT_EQ(o.run.compression, 9);
+    EXPECT_EQ(o.run.max_pixels, 4294967296u);
+    EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.option_args, (std::vector<std::string>{"-d", "out", "--jobs", "3", "--compression",
+                                                       "9", "--max-pixels", "4294967296", "--quiet",
+                                                       "--rect", "0,0,2,2"}));
+}
+
+TEST(Options, BadCommandLines) {
+    Options o;
+    std::string error;
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "no command given"},
+        {{"filter"}, "unknown command \"filter\""},
+        {{"apply", "a.png"}, "apply needs IN.png and OUT.png"},
+        {{"apply", "a.png", "b.png", "c.png"}, "apply needs IN.png and OUT.png"},
+        {{"info", "a.png"}, "info takes no file names"},
+        {{"apply", "a.png", "b.png", "--depth", "16"}, "--depth takes only 32"},
+        {{"apply", "a.png", "b.png", "--rect", "5,0,5,9"}, "--rect takes top,left,bottom,right"},
+        {{"apply", "a.png", "b.png", "--rect", "1,2,3"}, "--rect takes top,left,bottom,right"},
+        {{"apply", "a.png", "b.png", "--rect", "1,2,3,4,5"}, "--rect takes"},
+        {{"apply", "a.png", "b.png", "--filter-case", "8"}, "bad value \"8\" for --filter-case"},
+        {{"apply", "a.png", "b.png", "--pad-rows", "-1"}, "bad value \"-1\" for --pad-rows"},
+        {{"apply", "a.png", "b.png", "--advance-error", "0,-1"}, "--advance-error takes N,E"},
+        {{"apply", "a.png", "b.png", "--advance-error", "1,0"}, "--advance-error takes N,E"},
+        {{"apply", "a.png", "b.png", "--advance-error", "1,40000"}, "--advance-error takes N,E"},
+        {{"apply", "a.png", "b.png", "--module"}, "--module needs a value"},
+        {{"apply", "-d", "out"}, "apply -d DIR needs at least one IN.png"},
+        {{"apply", "a.png", "b.png", "-d", "out", "--show-message-box"},
+         "--show-message-box takes one file"},
+        {{"apply", "a.png", "b.png", "--compression", "10"}, "bad value \"10\" for --compression"},
+        {{"apply", "a.png", "b.png", "--jobs", "0"}, "bad value \"0\" for --jobs"},
+        {{"apply", "a.png", "b.png", "--max-pixels", "4294967297"}, "bad value"},
+        {{"apply", "a.png", "b.png", "--fast"}, "unknown option --fast"},
+    };
+    for (const auto& [args, why] : cases) {
+        EXPECT_FALSE(parse(args, o, error)) << why;
+        EXPECT_EQ(error.substr(0, why.size()), why);
+    }
+}
+
+namespace {
+
+std::string source_file(const std::string& path) {
+    std::ifstream file(std::string(BRIGHTFADE_SOURCE_DIR) + "/" + path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    std::string lines = text.str();
+    for (size_t at; (at = lines.find('\r')) != std::string::npos;)
+        lines.erase(at, 1);
+    return lines;
+}
+
+} // namespace
+
+// --help, the guides and docs/bfrun.md show the exit statuses from their one table; on a
+// difference the test prints the text to paste.
+TEST(Options, TheHelpAndTheDocumentsShowTheOneTableOfExitStatuses) {
+    const std::string& help = usage_text();
+    for (size_t i = 0; i < kExitStatusCount; ++i)
+        EXPECT_NE(help.find(std::to_string(i) + " "), std::string::npos) << i;
+    for (const char* guide : {"guide/README.txt", "guide/README-ja.txt"})
+        EXPECT_NE(source_file(guide).find("\n" + help + "\n"), std::string::npos)
+            << guide << " should show bfrun --help as it is:\n"
+            << help;
+    std::string table = "| exit status | meaning |\n|---|---|\n";
+    for (size_t i = 0; i < kExitStatusCount; ++i)
+        table += "| " + std::to_string(kExitStatusMeanings[i].status) + " | " +
+                 kExitStatusMeanings[i].meaning + " |\n";
+    EXPECT_NE(source_file("docs/bfrun.md").find(table), std::string::npos)
+        << "docs/bfrun.md should hold the exit statuses as:\n"
+        << table;
+}

@@ -1,0 +1,23 @@
+// The exit statuses: every one listed once, in order, and the PNG code's failures mapped onto
+// them.
+#include <gtest/gtest.h>
+
+#include "runner/job/exit_status.h"
+
+TEST(ExitStatus, EveryStatusOnceInOrderAndThePngFailuresMapped) {
+    ASSERT_EQ(kExitStatusCount, 12u);
+    for (size_t i = 0; i < kExitStatusCount; ++i)
+        EXPECT_EQ(kExitStatusMeanings[i].status, static_cast<ExitStatus>(i));
+    const std::pair<PngErrorKind, ExitStatus> cases[] = {
+        {PngErrorKind::none, kExitDone},
+        {PngErrorKind::bad_input, kExitBadInput},
+        {PngErrorKind::too_large, kExitTooLarge},
+        {PngErrorKind::write_failed, kExitWriteFailed},
+        {PngErrorKind::out_of_memory, kExitOutOfMemory},
+    };
+    for (const auto& [kind, status] : cases) {
+        const Failure failure = failure_from(PngError{kind, "why"});
+        EXPECT_EQ(failure.status, status);
+        EXPECT_EQ(failure.message, kind == PngErrorKind::none ? "" : "why");
+    }
+}

@@ -1,0 +1,198 @@
+// One PNG file through the real PluginMain, in memory: streaming gives the bytes holding the
+// whole image gives, pixels outside the rectangle come through bit for bit, and the runs that
+// must start again (colour in the result, a module going back up) still end right.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "host/host_codes.h"
+#include "host/plugin_main.h"
+#include "runner/cli/options.h"
+#include "runner/job/filter_png.h"
+#include "runner/png/png_reader.h"
+#include "tests/unit/runner/test_png.h"
+
+namespace {
+
+Pipl module_list() {
+    Pipl pipl;
+    for (int c = 1; c <= 7; ++c)
+        pipl.filter_cases.push_back({4, 4, 0x06});
+    return pipl;
+}
+
+RunRequest options_for(std::vector<std::string> args) {
+    args.insert(args.begin(), {"apply", "in.png", "out.png"});
+    Options options;
+    std::string error;
+    EXPECT_TRUE(parse_options(args, options, error)) << error;
+    return options.run;
+}
+
+Failure run(const std::vector<uint8_t>& file, std::vector<uint8_t>& out, const RunRequest& options,
+            FilterSummary& summary, PluginEntry entry = PluginMain, const FilterHooks& hooks = {}) {
+    MemorySource source(file);
+    MemorySink sink;
+    Failure failure = filter_png(source, sink, entry, module_list(), options, hooks, summary);
+    out = sink.bytes;
+    return failure;
+}
+
+std::vector<uint8_t> decode(const std::vector<uint8_t>& file, PngLayout* layout = nullptr) {
+    std::vector<uint8_t> image;
+    const PngError error = read_test_png(file, &image, layout);
+    EXPECT_EQ(error.kind, PngErrorKind::none) << error.message;
+    return image;
+}
+
+} // namespace
+
+TEST(FilterPng, StreamingGivesTheBytesOfTheWholeImageRun) {
+    struct Case {
+        int channels, bits;
+        std::vector<std::string> args;
+    };
+    const Case cases[] = {
+        {4, 8, {}},
+        {4, 16, {}},
+        {2, 8, {"--pad-rows", "5"}},
+        {2, 16, {"--rect", "3,4,29,17"}},
+        {4, 8, {"--rect", "0,0,37,21", "--compression", "1"}}, // a selection of everything
+        {4, 16, {"--depth", "32"}},
+    };
+    for (const Case& c : cases) {
+        TestPng image = random_test_png(21, 37, c.channels, c.bits, 11);
+        const RunRequest options = options_for(c.args);
+        std::vector<uint8_t> streamed, whole;
+        FilterSummary summary;
+        ASSERT_EQ(run(encode_test_png(image), streamed, options, summary).status, kExitDone);
+        EXPECT_FALSE(summary.whole_image);
+        EXPECT_EQ(summary.peak_rows, 8u);
+        // An interlaced file is held whole.
+        image.interlaced = true;
+        ASSERT_EQ(run(encode_test_png(image), whole, options, summary).status, kExitDone);
+        EXPECT_TRUE(summary.whole_image);
+        EXPECT_EQ(streamed, whole) << c.channels << " channels, " << c.bits << " bits";
+    }
+}
+
+TEST(FilterPng, OutsideTheRectanglePixelsComeThroughBitForBitAndInsideEveryOneIsBlackInk) {
+    const TestPng image = random_test_png(30, 20, 4, 16, 7);
+    std::vector<uint8_t> out;
+    FilterSummary summary;
+    ASSERT_EQ(
+        run(encode_test_png(image), out, options_for({"--rect", "2,5,19,11"}), summary).status,
+        kExitDone);
+    PngLayout layout;
+    const std::vector<uint8_t> got = decode(out, &layout);
+    ASSERT_EQ(layout.channels, 4); // colour kept outside the rectangle
+    size_t ink = 0;
+    for (int32_t y = 0; y < 20; ++y)
+        for (int32_t x = 0; x < 30; ++x) {
+            const size_t at = (size_t(y) * 30 + x) * 8;
+            uint16_t p[4];
+            std::memcpy(p, got.data() + at, 8);
+            if (y >= 2 && y < 19 && x >= 5 && x < 11) {
+                EXPECT_TRUE(p[0] == 0 && p[1] == 0 && p[2] == 0) << x << ", " << y;
+                ink += p[3] > 0;
+            } else {
+                ASSERT_EQ(std::memcmp(p, image.samples.data() + at, 8), 0) << x << ", " << y;
+            }
+        }
+    EXPECT_GT(ink, 90u);
+}
+
+TEST(FilterPng, AColourlessResultIsGreyAlphaAndEightBitStaysEightBit) {
+    std::vector<uint8_t> out;
+    FilterSummary summary;
+    const TestPng image = random_test_png(64, 16, 4, 8, 9); // alphas 0..255 four times over
+    ASSERT_EQ(run(encode_test_png(image), out, options_for({}), summary).status, kExitDone);
+    EXPECT_EQ(summary.output_channels, 2);
+    PngLayout layout;
+    const std::vector<uint8_t> got = decode(out, &layout);
+    EXPECT_EQ(layout.bits, 8);
+    for (size_t p = 0; p < 64 * 16; ++p)
+        ASSERT_EQ(got[2 * p], 0) << p; // black ink
+}
+
+namespace {
+
+// Writes colour into every band it gets, then asks for the band above the last (going back
+// up) when told to.
+bool go_back_up = false;
+
+void colour_plugin(int16_t selector, void* record, intptr_t* data, int16_t* result) {
+    auto& r = *static_cast<FilterRecord*>(record);
+    if (selector != filterSelectorStart) {
+        PluginMain(selector, record, data, result);
+        return;
+    }
+    const int32_t width = r.bigDocumentData->imageSize32.h,
+                  height = r.bigDocumentData->imageSize32.v;
+    r.bigDocumentData->PluginUsing32BitCoordinates = 1;
+    std::vector<int32_t> tops;
+    for (int32_t top = 0; top < height; top += 8)
+        tops.push_back(top);
+    if (go_back_up) tops.push_back(0);
+    for (int32_t top : tops) {
+        const VRect band{top, 0, std::min(top + 8, height), width};
+        r.bigDocumentData->inRect32 = r.bigDocumentData->outRect32 = band;
+        r.inLoPlane = r.outLoPlane = 0;
+        r.inHiPlane = r.outHiPlane = 3;
+        *result = r.advanceState();
+        if (*result != noErr) return;
+        auto* out = static_cast<uint8_t*>(r.outData);
+        for (int32_t y = 0; y < band.bottom - band.top; ++y)
+            for (int32_t x = 0; x < width; ++x) {
+                uint8_t* p = out + y * r.outRowBytes + x * 4;
+                p[0] = 200, p[1] = 100, p[2] = 50, p[3] = 255;
+            }
+    }
+    r.bigDocumentData->inRect32 = r.bigDocumentData->outRect32 = {0, 0, 0, 0};
+}
+
+} // namespace
+
+TEST(FilterPng, RunsThatMustStartAgainEndAsIfHeldWholeFromTheStart) {
+    const std::vector<uint8_t> file = encode_test_png(random_test_png(10, 20, 4, 8, 3));
+    std::vector<uint8_t> out;
+    FilterSummary summary;
+    // Colour in the result: grey + alpha cannot hold it, so the file is written in RGBA.
+    go_back_up = false;
+    ASSERT_EQ(run(file, out, options_for({}), summary, colour_plugin).status, kExitDone);
+    EXPECT_EQ(summary.attempts, 2);
+    EXPECT_EQ(summary.output_channels, 4);
+    std::vector<uint8_t> want;
+    for (int p = 0; p < 200; ++p)
+        want.insert(want.end(), {200, 100, 50, 255});
+    EXPECT_EQ(decode(out), want);
+    // Going back up to rows already written: the run is made again with the image held.
+    go_back_up = true;
+    ASSERT_EQ(run(file, out, options_for({}), summary, colour_plugin).status, kExitDone);
+    EXPECT_EQ(summary.attempts, 3);
+    EXPECT_TRUE(summary.whole_image);
+    EXPECT_EQ(decode(out), want);
+}
+
+TEST(FilterPng, CtrlCAfterTheLastAbortPollAndDamageBelowTheRectangleStillFail) {
+    const std::vector<uint8_t> file = encode_test_png(random_test_png(10, 40, 4, 8, 3));
+    std::vector<uint8_t> out;
+    FilterSummary summary;
+    // The module polls after each band; this says stop only once it has polled 5 times, after
+    // its last band, while the rows are written.
+    static int polls;
+    polls = 0;
+    FilterHooks hooks;
+    hooks.interrupted = [] { return ++polls > 5; };
+    Failure failure = run(file, out, options_for({}), summary, PluginMain, hooks);
+    EXPECT_EQ(failure.status, kExitCanceled);
+    EXPECT_EQ(failure.message, "stopped by Ctrl+C");
+
+    // A flipped CRC at the end of the file is found after the module ran: nothing is done.
+    std::vector<uint8_t> damaged = file;
+    damaged[damaged.size() - 1] ^= 1;
+    failure = run(damaged, out, options_for({"--rect", "0,0,8,10"}), summary);
+    EXPECT_EQ(failure.status, kExitBadInput);
+    EXPECT_NE(failure.message.find("the CRC of the IEND chunk"), std::string::npos)
+        << failure.message;
+}
