@@ -2,10 +2,10 @@
 // come, and the exit statuses shown from their one table.
 #include "runner/cli/options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <sstream>
 
 #include "runner/job/exit_status.h"
 
@@ -189,9 +189,15 @@ std::string exit_status_lines() {
     for (size_t i = 0; i < kExitStatusCount; ++i) {
         std::string line = "  " + std::to_string(kExitStatusMeanings[i].status);
         line.resize(indent.size(), ' ');
-        std::istringstream words(kExitStatusMeanings[i].meaning);
+        // Words split at spaces by hand: a string stream would link the C++ library's whole
+        // stream and locale machinery into bfrun.exe (about 700 KB).
+        const std::string meaning = kExitStatusMeanings[i].meaning;
         bool first = true;
-        for (std::string word; words >> word; first = false) {
+        for (size_t at = meaning.find_first_not_of(' '); at != std::string::npos;
+             at = meaning.find_first_not_of(' ', at), first = false) {
+            const size_t end = std::min(meaning.find(' ', at), meaning.size());
+            const std::string word = meaning.substr(at, end - at);
+            at = end;
             if (!first && line.size() + 1 + word.size() > width) {
                 text += line + "\n";
                 line = indent;
