@@ -288,9 +288,3 @@ arm64_toolchain_licences() {
 arm64_toolchain_source_packages() {
     (cd "$arm64_toolchain/src" && sha256sum -- mingw-w64_*.dsc llvm-toolchain-14_*.dsc zlib_*.dsc)
 }
-
-# Debian's binary packages that compiled and linked it, with their versions.
-arm64_toolchain_tool_packages() {
-    dpkg-query -W -f='${Package} ${Version}\n' clang-14 lld-14 llvm-14 libclang-common-14-dev \
-        binutils-mingw-w64-x86-64
-}
