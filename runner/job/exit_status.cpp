@@ -25,17 +25,17 @@ const ExitStatusMeaning kExitStatusMeanings[] = {
 };
 const size_t kExitStatusCount = sizeof kExitStatusMeanings / sizeof kExitStatusMeanings[0];
 
-Failure failure_from(const PngError& error) {
+Failure failure_from(const ImageError& error) {
     switch (error.kind) {
-    case PngErrorKind::none:
+    case ImageErrorKind::none:
         return Failure{};
-    case PngErrorKind::too_large:
+    case ImageErrorKind::too_large:
         return Failure{kExitTooLarge, error.message};
-    case PngErrorKind::write_failed:
+    case ImageErrorKind::write_failed:
         return Failure{kExitWriteFailed, error.message};
-    case PngErrorKind::out_of_memory:
+    case ImageErrorKind::out_of_memory:
         return Failure{kExitOutOfMemory, error.message};
-    case PngErrorKind::bad_input:
+    case ImageErrorKind::bad_input:
         break;
     }
     return Failure{kExitBadInput, error.message};

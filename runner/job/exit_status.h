@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "runner/png/png_error.h"
+#include "runner/image/image_error.h"
 
 enum ExitStatus : int {
     kExitDone = 0,
@@ -44,4 +44,4 @@ inline bool set_failure(Failure& failure, ExitStatus status, const std::string& 
 }
 
 // The exit status for a failure of the PNG code.
-Failure failure_from(const PngError& error);
+Failure failure_from(const ImageError& error);

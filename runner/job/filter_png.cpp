@@ -6,8 +6,8 @@
 
 #include "runner/job/run_setup.h"
 #include "runner/job/run_verdict.h"
-#include "runner/png/png_reader.h"
-#include "runner/png/png_writer.h"
+#include "runner/image/image_reader.h"
+#include "runner/image/png_writer.h"
 #include "runner/job/row_queue.h"
 #include "runner/drive/row_store.h"
 
@@ -17,7 +17,7 @@ namespace {
 // and compressed on the writer's threads. An RGBA file written as grey + alpha checks that every
 // row it writes has no colour; the first that has stops the attempt.
 struct FileFlow : RowFlow {
-    FileFlow(PngReader& reader, PngWriter& writer, bool grey_from_rgba, const FilterHooks& hooks)
+    FileFlow(ImageReader& reader, PngWriter& writer, bool grey_from_rgba, const FilterHooks& hooks)
         : reader(reader), grey_from_rgba(grey_from_rgba), hooks(hooks),
           queue(
               output_row_bytes(reader.layout(), grey_from_rgba),
@@ -32,7 +32,7 @@ struct FileFlow : RowFlow {
         return std::max<size_t>(2, std::min<size_t>(64, fit));
     }
 
-    static size_t output_row_bytes(const PngLayout& layout, bool grey) {
+    static size_t output_row_bytes(const ImageLayout& layout, bool grey) {
         return grey ? size_t{layout.width} * 2 * (layout.bits / 8) : layout.row_bytes;
     }
 
@@ -89,18 +89,18 @@ struct FileFlow : RowFlow {
         return true;
     }
 
-    PngReader& reader;
+    ImageReader& reader;
     bool grey_from_rgba;
     const FilterHooks& hooks;
     std::vector<uint8_t> grey_row;
     bool colour_found = false;
     Failure failure;
-    PngError read_error;
-    PngError write_error; // set on the queue's thread, read once it has stopped
+    ImageError read_error;
+    ImageError write_error; // set on the queue's thread, read once it has stopped
     RowQueue queue;       // last: its thread stops before the rest goes
 };
 
-bool covers_image(const VRect& r, const PngLayout& image) {
+bool covers_image(const VRect& r, const ImageLayout& image) {
     return r.top == 0 && r.left == 0 && static_cast<uint32_t>(r.bottom) == image.height &&
            static_cast<uint32_t>(r.right) == image.width;
 }
@@ -116,14 +116,16 @@ enum class Next { done, again };
 Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl& pipl,
              const RunRequest& request, const FilterHooks& hooks, Plan& plan,
              FilterSummary& summary, Failure& failure) {
-    PngReader reader(input);
-    PngError png_error;
-    auto png_failed = [&] {
-        failure = failure_from(png_error);
+    ImageError image_error;
+    auto image_failed = [&] {
+        failure = failure_from(image_error);
         return Next::done;
     };
-    if (!reader.open(read_limits_for(pipl, request), png_error)) return png_failed();
-    const PngLayout& image = reader.layout();
+    const std::unique_ptr<ImageReader> opened = make_image_reader(input, image_error);
+    if (opened == nullptr) return image_failed();
+    ImageReader& reader = *opened;
+    if (!reader.open(read_limits_for(pipl, request), image_error)) return image_failed();
+    const ImageLayout& image = reader.layout();
     summary.width = image.width;
     summary.height = image.height;
 
@@ -146,8 +148,8 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
     summary.output_channels = grey_from_rgba ? 2 : image.channels;
     PngWriter writer(output);
     if (!writer.start(image.width, image.height, summary.output_channels, image.bits,
-                      request.compression, std::max(1, request.threads), png_error))
-        return png_failed();
+                      request.compression, std::max(1, request.threads), image_error))
+        return image_failed();
 
     FileFlow flow(reader, writer, grey_from_rgba, hooks);
     RowStore store(image.width, image.height, image.channels, image.bits,
@@ -193,7 +195,7 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
         failure = flow.failure;
         return Next::done;
     }
-    if (!reader.finish(png_error)) return png_failed();
+    if (!reader.finish(image_error)) return image_failed();
     if (!writer.complete()) {
         set_failure(failure, kExitWriteFailed, "the image was not written in full");
         return Next::done;

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "runner/png/byte_streams.h"
+#include "runner/image/byte_streams.h"
 #include "runner/drive/run_filter.h"
 #include "runner/job/run_request.h"
 #include "runner/job/exit_status.h"

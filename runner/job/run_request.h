@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "host/host_records.h"
-#include "runner/png/png_writer.h"
+#include "runner/image/png_writer.h"
 
 // 2^30 pixels: 32768 x 32768.
 constexpr uint64_t kDefaultMaxPixels = uint64_t{1} << 30;

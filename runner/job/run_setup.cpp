@@ -34,7 +34,7 @@ ReadLimits read_limits_for(const Pipl& pipl, const RunRequest& request) {
     return limits;
 }
 
-ExitStatus setup_run(const RunRequest& request, const Pipl& pipl, const PngLayout& image,
+ExitStatus setup_run(const RunRequest& request, const Pipl& pipl, const ImageLayout& image,
                      RunSettings& settings, std::string& error) {
     settings = RunSettings{};
     settings.depth = request.depth == 32 ? 32 : image.bits;

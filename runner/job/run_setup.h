@@ -9,7 +9,7 @@
 #include "runner/job/run_request.h"
 #include "runner/job/exit_status.h"
 #include "runner/drive/pipl.h"
-#include "runner/png/png_reader.h"
+#include "runner/image/image_reader.h"
 
 Matte matte_for_handling(uint8_t handling, bool& known);
 
@@ -18,5 +18,5 @@ Matte matte_for_handling(uint8_t handling, bool& known);
 ReadLimits read_limits_for(const Pipl& pipl, const RunRequest& request);
 
 // kExitDone and the settings for an image of this layout, or an exit status and why.
-ExitStatus setup_run(const RunRequest& request, const Pipl& pipl, const PngLayout& image,
+ExitStatus setup_run(const RunRequest& request, const Pipl& pipl, const ImageLayout& image,
                      RunSettings& settings, std::string& error);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/png/byte_streams.h"
+#include "runner/image/byte_streams.h"
 
 class FileSource : public ByteSource {
   public:
@@ -15,7 +15,8 @@ class FileSource : public ByteSource {
     bool open(const std::string& path);
     void close();
     size_t read(uint8_t* to, size_t size) override;
-    bool rewind() override;
+    bool seek(uint64_t offset) override;
+    uint64_t size() override;
 
   private:
     void* handle_ = nullptr;

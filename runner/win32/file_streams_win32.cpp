@@ -65,12 +65,21 @@ size_t FileSource::read(uint8_t* to, size_t size) {
     return done;
 }
 
-bool FileSource::rewind() {
+bool FileSource::seek(uint64_t offset) {
     at_ = filled_ = 0;
-    LARGE_INTEGER start{};
-    if (handle_ != nullptr && SetFilePointerEx(handle_, start, nullptr, FILE_BEGIN)) return true;
-    error = "cannot read it again";
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (handle_ != nullptr && offset <= size() &&
+        SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN))
+        return true;
+    error = "cannot read it at byte " + std::to_string(offset);
     return false;
+}
+
+uint64_t FileSource::size() {
+    LARGE_INTEGER bytes{};
+    if (handle_ == nullptr || !GetFileSizeEx(handle_, &bytes)) return UINT64_MAX;
+    return static_cast<uint64_t>(bytes.QuadPart);
 }
 
 ReplacingSink::~ReplacingSink() {

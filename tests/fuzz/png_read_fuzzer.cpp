@@ -23,7 +23,7 @@
 #include "host/plugin_main.h"
 #include "runner/cli/options.h"
 #include "runner/job/filter_png.h"
-#include "runner/png/png_reader.h"
+#include "runner/image/png_reader.h"
 
 namespace {
 
@@ -39,8 +39,8 @@ void require_one_line(const Failure& failure) {
         require(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
 }
 
-void require_one_line(const PngError& error) {
-    require(error.kind != PngErrorKind::none);
+void require_one_line(const ImageError& error) {
+    require(error.kind != ImageErrorKind::none);
     require_one_line(failure_from(error));
 }
 
@@ -49,9 +49,9 @@ void read_only(const uint8_t* data, size_t size) {
     PngReader reader(source);
     ReadLimits limits;
     limits.max_pixels = kMaxPixels;
-    PngError failure;
+    ImageError failure;
     if (!reader.open(limits, failure)) return require_one_line(failure);
-    const PngLayout& layout = reader.layout();
+    const ImageLayout& layout = reader.layout();
     require(layout.channels == 2 || layout.channels == 4);
     require(layout.bits == 8 || layout.bits == 16);
     require(layout.width > 0 && layout.height > 0 &&
@@ -98,7 +98,7 @@ void whole_run(const uint8_t* data, size_t size, uint8_t mode) {
 
     MemorySource written(sink.bytes);
     PngReader reader(written);
-    PngError reread;
+    ImageError reread;
     require(reader.open({}, reread));
     require(reader.layout().width == summary.width && reader.layout().height == summary.height);
 }

@@ -117,13 +117,13 @@ bool MemoryRows::write_row(const uint8_t* row) {
     return true;
 }
 
-PngError read_test_png(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
-                       PngLayout* layout, const ReadLimits& limits) {
+ImageError read_test_png(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
+                       ImageLayout* layout, const ReadLimits& limits) {
     MemorySource source(file);
     PngReader reader(source);
-    PngError failure;
+    ImageError failure;
     if (!reader.open(limits, failure)) return failure;
-    const PngLayout& l = reader.layout();
+    const ImageLayout& l = reader.layout();
     std::vector<uint8_t> image(l.row_bytes * l.height);
     bool ok = true;
     if (l.interlaced)

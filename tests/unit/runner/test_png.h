@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "runner/drive/row_store.h"
-#include "runner/png/png_reader.h"
+#include "runner/image/png_reader.h"
 
 struct TestPng {
     uint32_t width = 0, height = 0;
@@ -27,8 +27,8 @@ TestPng random_test_png(uint32_t width, uint32_t height, int channels, int bits,
                         uint32_t random_start);
 
 // Reads the whole file, rows one by one (or at once when interlaced), then the end.
-PngError read_test_png(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples = nullptr,
-                       PngLayout* layout = nullptr, const ReadLimits& limits = {});
+ImageError read_test_png(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples = nullptr,
+                       ImageLayout* layout = nullptr, const ReadLimits& limits = {});
 
 // The byte offset of the n-th chunk of this type (its length field), or 0.
 size_t chunk_at(const std::vector<uint8_t>& file, const char* type, int n = 0);

@@ -9,7 +9,7 @@
 #include "host/plugin_main.h"
 #include "runner/cli/options.h"
 #include "runner/job/filter_png.h"
-#include "runner/png/png_reader.h"
+#include "runner/image/png_reader.h"
 #include "tests/unit/runner/test_png.h"
 
 namespace {
@@ -38,10 +38,10 @@ Failure run(const std::vector<uint8_t>& file, std::vector<uint8_t>& out, const R
     return failure;
 }
 
-std::vector<uint8_t> decode(const std::vector<uint8_t>& file, PngLayout* layout = nullptr) {
+std::vector<uint8_t> decode(const std::vector<uint8_t>& file, ImageLayout* layout = nullptr) {
     std::vector<uint8_t> image;
-    const PngError error = read_test_png(file, &image, layout);
-    EXPECT_EQ(error.kind, PngErrorKind::none) << error.message;
+    const ImageError error = read_test_png(file, &image, layout);
+    EXPECT_EQ(error.kind, ImageErrorKind::none) << error.message;
     return image;
 }
 
@@ -83,7 +83,7 @@ TEST(FilterPng, OutsideTheRectanglePixelsComeThroughBitForBitAndInsideEveryOneIs
     ASSERT_EQ(
         run(encode_test_png(image), out, options_for({"--rect", "2,5,19,11"}), summary).status,
         kExitDone);
-    PngLayout layout;
+    ImageLayout layout;
     const std::vector<uint8_t> got = decode(out, &layout);
     ASSERT_EQ(layout.channels, 4); // colour kept outside the rectangle
     size_t ink = 0;
@@ -108,7 +108,7 @@ TEST(FilterPng, AColourlessResultIsGreyAlphaAndEightBitStaysEightBit) {
     const TestPng image = random_test_png(64, 16, 4, 8, 9); // alphas 0..255 four times over
     ASSERT_EQ(run(encode_test_png(image), out, options_for({}), summary).status, kExitDone);
     EXPECT_EQ(summary.output_channels, 2);
-    PngLayout layout;
+    ImageLayout layout;
     const std::vector<uint8_t> got = decode(out, &layout);
     EXPECT_EQ(layout.bits, 8);
     for (size_t p = 0; p < 64 * 16; ++p)

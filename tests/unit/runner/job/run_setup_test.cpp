@@ -18,8 +18,8 @@ Pipl module_list() {
     return pipl;
 }
 
-PngLayout grey16(uint32_t width, uint32_t height) {
-    PngLayout image;
+ImageLayout grey16(uint32_t width, uint32_t height) {
+    ImageLayout image;
     image.width = width;
     image.height = height;
     image.channels = 2;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-enum class PngErrorKind {
+enum class ImageErrorKind {
     none,
     bad_input,    // not a PNG, damaged, cut short or unreadable
     too_large,    // past a size limit
@@ -13,12 +13,12 @@ enum class PngErrorKind {
     out_of_memory,
 };
 
-struct PngError {
-    PngErrorKind kind = PngErrorKind::none;
+struct ImageError {
+    ImageErrorKind kind = ImageErrorKind::none;
     std::string message;
 };
 
-inline bool png_fail(PngError& error, PngErrorKind kind, const std::string& message) {
+inline bool image_fail(ImageError& error, ImageErrorKind kind, const std::string& message) {
     error.kind = kind;
     error.message = message;
     return false;

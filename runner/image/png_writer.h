@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "runner/png/byte_streams.h"
-#include "runner/png/idat_recompressor.h"
-#include "runner/png/png_error.h"
+#include "runner/image/byte_streams.h"
+#include "runner/image/idat_recompressor.h"
+#include "runner/image/image_error.h"
 
 struct spng_ctx;
 
@@ -27,14 +27,14 @@ class PngWriter {
     // `threads` compress the image data at levels 1..9; the file is the same whatever their
     // number.
     bool start(uint32_t width, uint32_t height, int channels, int bits, int compression,
-               int threads, PngError& failure);
+               int threads, ImageError& failure);
     // The next row, top to bottom; after the last one the file is complete.
-    bool write_row(const uint8_t* row, PngError& failure);
+    bool write_row(const uint8_t* row, ImageError& failure);
     bool complete() const { return rows_written_ == height_ && height_ > 0; }
 
   private:
     static int push(spng_ctx* ctx, void* user, void* from, size_t length);
-    bool fail(int error, PngError& failure);
+    bool fail(int error, ImageError& failure);
 
     ByteSink& sink_;
     std::unique_ptr<IdatRecompressor> recompressor_; // at levels 1..9

@@ -11,7 +11,7 @@
 
 #include <zlib.h>
 
-#include "runner/png/chunk_walker.h"
+#include "runner/image/chunk_walker.h"
 
 struct PngHeaderFields {
     bool seen = false;

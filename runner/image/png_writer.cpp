@@ -1,4 +1,4 @@
-#include "runner/png/png_writer.h"
+#include "runner/image/png_writer.h"
 
 #include <spng.h>
 
@@ -17,26 +17,26 @@ int PngWriter::push(spng_ctx*, void* user, void* from, size_t length) {
     return written ? 0 : SPNG_IO_ERROR;
 }
 
-bool PngWriter::fail(int error, PngError& failure) {
+bool PngWriter::fail(int error, ImageError& failure) {
     if (error == SPNG_IO_ERROR && recompressor_ != nullptr) {
         if (recompressor_->out_of_memory())
-            return png_fail(failure, PngErrorKind::out_of_memory, "out of memory");
-        return png_fail(failure, PngErrorKind::write_failed, recompressor_->error());
+            return image_fail(failure, ImageErrorKind::out_of_memory, "out of memory");
+        return image_fail(failure, ImageErrorKind::write_failed, recompressor_->error());
     }
-    if (error == SPNG_IO_ERROR) return png_fail(failure, PngErrorKind::write_failed, sink_.error);
-    if (error == SPNG_EMEM) return png_fail(failure, PngErrorKind::out_of_memory, "out of memory");
-    return png_fail(failure, PngErrorKind::write_failed,
+    if (error == SPNG_IO_ERROR) return image_fail(failure, ImageErrorKind::write_failed, sink_.error);
+    if (error == SPNG_EMEM) return image_fail(failure, ImageErrorKind::out_of_memory, "out of memory");
+    return image_fail(failure, ImageErrorKind::write_failed,
                     std::string("cannot encode the image (") + spng_strerror(error) + ")");
 }
 
 bool PngWriter::start(uint32_t width, uint32_t height, int channels, int bits, int compression,
-                      int threads, PngError& failure) {
+                      int threads, ImageError& failure) {
     // libspng filters the rows (the filter choice set explicitly keeps adaptive filtering at
     // level 0) and stores them; the recompressor deflates them again at the level asked for.
     if (compression > 0)
         recompressor_ = std::make_unique<IdatRecompressor>(sink_, compression, threads);
     ctx_ = spng_ctx_new(SPNG_CTX_ENCODER);
-    if (ctx_ == nullptr) return png_fail(failure, PngErrorKind::out_of_memory, "out of memory");
+    if (ctx_ == nullptr) return image_fail(failure, ImageErrorKind::out_of_memory, "out of memory");
     spng_ihdr ihdr{};
     ihdr.width = width;
     ihdr.height = height;
@@ -58,9 +58,9 @@ bool PngWriter::start(uint32_t width, uint32_t height, int channels, int bits, i
     return true;
 }
 
-bool PngWriter::write_row(const uint8_t* row, PngError& failure) {
+bool PngWriter::write_row(const uint8_t* row, ImageError& failure) {
     if (rows_written_ >= height_)
-        return png_fail(failure, PngErrorKind::write_failed, "more rows than the image has");
+        return image_fail(failure, ImageErrorKind::write_failed, "more rows than the image has");
     // libspng takes the row as a mutable pointer but only reads it.
     const int error = spng_encode_row(ctx_, const_cast<uint8_t*>(row), row_bytes_);
     if (error != 0 && error != SPNG_EOI) return fail(error, failure);

@@ -1,8 +1,8 @@
-#include "runner/png/png_stream_check.h"
+#include "runner/image/png_stream_check.h"
 
 #include <cstring>
 
-#include "runner/png/big_endian.h"
+#include "runner/image/big_endian.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/png/chunk_walker.h"
+#include "runner/image/chunk_walker.h"
 #include "tests/unit/runner/test_png.h"
 
 namespace {

@@ -1,10 +1,10 @@
-#include "runner/png/parallel_deflate.h"
+#include "runner/image/parallel_deflate.h"
 
 #include <algorithm>
 #include <cstring>
 #include <system_error>
 
-#include "runner/png/big_endian.h"
+#include "runner/image/big_endian.h"
 
 namespace {
 

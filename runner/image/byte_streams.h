@@ -13,8 +13,12 @@ struct ByteSource {
     // Copies up to `size` bytes into `to` and returns how many; fewer at the end of the data or
     // on a failure, which `error` then names.
     virtual size_t read(uint8_t* to, size_t size) = 0;
-    // Back to the first byte, for a second pass over the file.
-    virtual bool rewind() = 0;
+    // To byte `offset` (at most the size), for a reader that walks the file (TIFF) and for a
+    // second pass over it.
+    virtual bool seek(uint64_t offset) = 0;
+    // The size in bytes; UINT64_MAX when it cannot be had.
+    virtual uint64_t size() = 0;
+    bool rewind() { return seek(0); }
     std::string error;
 };
 
@@ -28,13 +32,14 @@ struct ByteSink {
 };
 
 struct MemorySource : ByteSource {
-    MemorySource(const uint8_t* data, size_t size) : data(data), size(size) {}
+    MemorySource(const uint8_t* data, size_t size) : data(data), length(size) {}
     explicit MemorySource(const std::vector<uint8_t>& bytes)
         : MemorySource(bytes.data(), bytes.size()) {}
     size_t read(uint8_t* to, size_t wanted) override;
-    bool rewind() override;
+    bool seek(uint64_t offset) override;
+    uint64_t size() override { return length; }
     const uint8_t* data;
-    size_t size;
+    size_t length;
     size_t at = 0;
 };
 

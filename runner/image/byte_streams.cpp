@@ -1,17 +1,18 @@
-#include "runner/png/byte_streams.h"
+#include "runner/image/byte_streams.h"
 
 #include <algorithm>
 #include <cstring>
 
 size_t MemorySource::read(uint8_t* to, size_t wanted) {
-    const size_t count = std::min(wanted, size - at);
+    const size_t count = std::min(wanted, length - at);
     if (count > 0) std::memcpy(to, data + at, count);
     at += count;
     return count;
 }
 
-bool MemorySource::rewind() {
-    at = 0;
+bool MemorySource::seek(uint64_t offset) {
+    if (offset > length) return false;
+    at = static_cast<size_t>(offset);
     return true;
 }
 

@@ -12,9 +12,9 @@
 
 #include <zlib.h>
 
-#include "runner/png/byte_streams.h"
-#include "runner/png/chunk_walker.h"
-#include "runner/png/parallel_deflate.h"
+#include "runner/image/byte_streams.h"
+#include "runner/image/chunk_walker.h"
+#include "runner/image/parallel_deflate.h"
 
 // The pieces the filtered rows are cut into. Fixed, so that the file is the same whatever the
 // number of threads. (On a 4000 x 3000 RGBA image, 256 KiB to 1 MiB took the same time within

@@ -1,9 +1,9 @@
-#include "runner/png/idat_recompressor.h"
+#include "runner/image/idat_recompressor.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "runner/png/big_endian.h"
+#include "runner/image/big_endian.h"
 
 namespace {
 

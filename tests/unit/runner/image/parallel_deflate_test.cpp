@@ -7,7 +7,7 @@
 
 #include <zlib.h>
 
-#include "runner/png/parallel_deflate.h"
+#include "runner/image/parallel_deflate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runner/png/png_reader.h"
+#include "runner/image/png_reader.h"
 
 #include <spng.h>
 
@@ -20,83 +20,83 @@ int PngReader::pull(spng_ctx*, void* user, void* to, size_t length) {
     return reader.source_.error.empty() ? SPNG_IO_EOF : SPNG_IO_ERROR;
 }
 
-bool PngReader::fail(int error, PngError& failure) {
+bool PngReader::fail(int error, ImageError& failure) {
     const PngHeaderFields& h = check_.header();
     const std::string size = std::to_string(h.width) + " x " + std::to_string(h.height);
     const std::string where = check_.where();
     if (check_failed_)
-        return png_fail(
-            failure, check_.out_of_memory() ? PngErrorKind::out_of_memory : PngErrorKind::bad_input,
+        return image_fail(
+            failure, check_.out_of_memory() ? ImageErrorKind::out_of_memory : ImageErrorKind::bad_input,
             check_.failure());
     switch (error) {
     case SPNG_IO_EOF:
         if (check_.position() == 0)
-            return png_fail(failure, PngErrorKind::bad_input, "the file is empty");
-        return png_fail(failure, PngErrorKind::bad_input,
+            return image_fail(failure, ImageErrorKind::bad_input, "the file is empty");
+        return image_fail(failure, ImageErrorKind::bad_input,
                         "the file ends early, after byte " + std::to_string(check_.position()) +
                             " (in " + where + ")");
     case SPNG_IO_ERROR:
-        return png_fail(failure, PngErrorKind::bad_input, "cannot read it: " + source_.error);
+        return image_fail(failure, ImageErrorKind::bad_input, "cannot read it: " + source_.error);
     case SPNG_ESIGNATURE:
-        return png_fail(failure, PngErrorKind::bad_input, "not a PNG file");
+        return image_fail(failure, ImageErrorKind::bad_input, "not a PNG file");
     case SPNG_ECHUNK_CRC:
-        return png_fail(failure, PngErrorKind::bad_input,
+        return image_fail(failure, ImageErrorKind::bad_input,
                         "the CRC of " + check_.last_checked() + " does not match its contents");
     case SPNG_EWIDTH:
     case SPNG_EHEIGHT:
-        return png_fail(failure, PngErrorKind::bad_input,
+        return image_fail(failure, ImageErrorKind::bad_input,
                         "the header declares an impossible size (" + size + ")");
     case SPNG_EUSER_WIDTH:
     case SPNG_EUSER_HEIGHT:
-        return png_fail(failure, PngErrorKind::too_large,
+        return image_fail(failure, ImageErrorKind::too_large,
                         "the image (" + size + ") is larger than " + limits_.size_limit_owner +
                             " (" + std::to_string(limits_.max_width) + " x " +
                             std::to_string(limits_.max_height) + ")");
     case SPNG_EBIT_DEPTH:
-        return png_fail(failure, PngErrorKind::bad_input,
+        return image_fail(failure, ImageErrorKind::bad_input,
                         "the header declares bit depth " + std::to_string(h.bit_depth) +
                             ", which colour type " + std::to_string(h.colour_type) +
                             " does not have");
     case SPNG_ECOLOR_TYPE:
-        return png_fail(failure, PngErrorKind::bad_input,
+        return image_fail(failure, ImageErrorKind::bad_input,
                         "the header declares colour type " + std::to_string(h.colour_type) +
                             ", which PNG does not have");
     case SPNG_EMEM:
-        return png_fail(failure, PngErrorKind::out_of_memory, "out of memory");
+        return image_fail(failure, ImageErrorKind::out_of_memory, "out of memory");
     case SPNG_ECHUNK_LIMITS:
         // libspng gives the limits' error for an empty chunk of a kind it keeps (eXIf) too:
         // that is damaged data, not too much of it.
         if (check_.chunk_empty())
-            return png_fail(failure, PngErrorKind::bad_input,
+            return image_fail(failure, ImageErrorKind::bad_input,
                             where +
                                 " is empty, where a chunk of its kind holds data (damaged data)");
-        return png_fail(failure, PngErrorKind::too_large,
+        return image_fail(failure, ImageErrorKind::too_large,
                         where + " holds more than bfrun accepts for ancillary data (" +
                             std::to_string(kChunkSizeLimit >> 20) + " MiB a chunk, " +
                             std::to_string(kChunkCacheLimit >> 20) + " MiB in all)");
     case SPNG_EIDAT_TOO_SHORT:
-        return png_fail(failure, PngErrorKind::bad_input,
+        return image_fail(failure, ImageErrorKind::bad_input,
                         "the image data ends before the last row");
     case SPNG_EIDAT_STREAM:
     case SPNG_EZLIB:
-        return png_fail(failure, PngErrorKind::bad_input, "the image data is damaged, in " + where);
+        return image_fail(failure, ImageErrorKind::bad_input, "the image data is damaged, in " + where);
     case SPNG_EFILTER:
-        return png_fail(failure, PngErrorKind::bad_input,
+        return image_fail(failure, ImageErrorKind::bad_input,
                         "a row of the image data names an unknown filter (damaged data), in " +
                             where);
     case SPNG_ENOPLTE:
-        return png_fail(failure, PngErrorKind::bad_input,
+        return image_fail(failure, ImageErrorKind::bad_input,
                         "a palette image without a palette (PLTE)");
     default:
-        return png_fail(failure, PngErrorKind::bad_input,
+        return image_fail(failure, ImageErrorKind::bad_input,
                         std::string("malformed PNG (") + spng_strerror(error) + "), in " + where);
     }
 }
 
-bool PngReader::open(const ReadLimits& limits, PngError& failure) {
+bool PngReader::open(const ReadLimits& limits, ImageError& failure) {
     limits_ = limits;
     ctx_ = spng_ctx_new(0);
-    if (ctx_ == nullptr) return png_fail(failure, PngErrorKind::out_of_memory, "out of memory");
+    if (ctx_ == nullptr) return image_fail(failure, ImageErrorKind::out_of_memory, "out of memory");
     // libspng takes at most 2^31 - 1 either way.
     const uint32_t largest = 0x7FFFFFFF;
     spng_set_image_limits(ctx_, limits.max_width < largest ? limits.max_width : largest,
@@ -111,7 +111,7 @@ bool PngReader::open(const ReadLimits& limits, PngError& failure) {
     if (error != 0) return fail(error, failure);
     const uint64_t pixels = uint64_t{ihdr.width} * ihdr.height;
     if (pixels > limits.max_pixels)
-        return png_fail(failure, PngErrorKind::too_large,
+        return image_fail(failure, ImageErrorKind::too_large,
                         "the image (" + std::to_string(ihdr.width) + " x " +
                             std::to_string(ihdr.height) + ") has " + std::to_string(pixels) +
                             " pixels, more than the limit of " + std::to_string(limits.max_pixels) +
@@ -139,16 +139,16 @@ bool PngReader::open(const ReadLimits& limits, PngError& failure) {
     return true;
 }
 
-bool PngReader::read_row(uint8_t* row, PngError& failure) {
+bool PngReader::read_row(uint8_t* row, ImageError& failure) {
     if (layout_.interlaced || rows_read_ >= layout_.height)
-        return png_fail(failure, PngErrorKind::bad_input, "no more rows to read");
+        return image_fail(failure, ImageErrorKind::bad_input, "no more rows to read");
     const int error = spng_decode_row(ctx_, row, layout_.row_bytes);
     if (error != 0 && error != SPNG_EOI) return fail(error, failure);
     ++rows_read_;
     return true;
 }
 
-bool PngReader::read_image(uint8_t* image, PngError& failure) {
+bool PngReader::read_image(uint8_t* image, ImageError& failure) {
     for (;;) {
         spng_row_info info{};
         int error = spng_get_row_info(ctx_, &info);
@@ -163,14 +163,14 @@ bool PngReader::read_image(uint8_t* image, PngError& failure) {
     return true;
 }
 
-bool PngReader::finish(PngError& failure) {
+bool PngReader::finish(ImageError& failure) {
     const int error = spng_decode_chunks(ctx_);
     if (error != 0) return fail(error, failure);
     if (!check_.ended_with_iend())
-        return png_fail(failure, PngErrorKind::bad_input,
+        return image_fail(failure, ImageErrorKind::bad_input,
                         "the file ends early, after byte " + std::to_string(check_.position()) +
                             " (in " + check_.where() + ")");
     std::string why;
-    if (!check_.image_data_complete(why)) return png_fail(failure, PngErrorKind::bad_input, why);
+    if (!check_.image_data_complete(why)) return image_fail(failure, ImageErrorKind::bad_input, why);
     return true;
 }

@@ -6,7 +6,7 @@
 
 #include <zlib.h>
 
-#include "runner/png/png_reader.h"
+#include "runner/image/png_reader.h"
 #include "tests/unit/runner/test_png.h"
 
 namespace {
@@ -57,9 +57,9 @@ TEST(PngReader, EveryKindOfFileGivesGreyAlphaOrRgbaSamples) {
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> samples;
-        PngLayout layout;
-        const PngError failure = read_test_png(encode_test_png(c.image), &samples, &layout);
-        EXPECT_EQ(failure.kind, PngErrorKind::none) << c.what << ": " << failure.message;
+        ImageLayout layout;
+        const ImageError failure = read_test_png(encode_test_png(c.image), &samples, &layout);
+        EXPECT_EQ(failure.kind, ImageErrorKind::none) << c.what << ": " << failure.message;
         EXPECT_EQ(layout.channels, c.channels) << c.what;
         EXPECT_EQ(layout.bits, c.bits) << c.what;
         EXPECT_EQ(samples, c.want) << c.what;
@@ -71,8 +71,8 @@ TEST(PngReader, InterlacedFilesGiveTheSameSamples) {
     std::vector<uint8_t> plain, interlaced;
     read_test_png(encode_test_png(image), &plain);
     image.interlaced = true;
-    PngLayout layout;
-    EXPECT_EQ(read_test_png(encode_test_png(image), &interlaced, &layout).kind, PngErrorKind::none);
+    ImageLayout layout;
+    EXPECT_EQ(read_test_png(encode_test_png(image), &interlaced, &layout).kind, ImageErrorKind::none);
     EXPECT_TRUE(layout.interlaced);
     EXPECT_EQ(interlaced, plain);
     EXPECT_EQ(plain, image.samples);
@@ -83,25 +83,25 @@ TEST(PngReader, PaletteIndicesPastThePaletteAreOpaqueBlack) {
     TestPng image = small(3, 8, {2, 254, 255}, 3);
     image.palette = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     std::vector<uint8_t> samples;
-    EXPECT_EQ(read_test_png(encode_test_png(image), &samples).kind, PngErrorKind::none);
+    EXPECT_EQ(read_test_png(encode_test_png(image), &samples).kind, ImageErrorKind::none);
     EXPECT_EQ(samples, (std::vector<uint8_t>{7, 8, 9, 255, 0, 0, 0, 255, 0, 0, 0, 255}));
 }
 
 TEST(PngReader, DamagedFilesAreRefusedSayingWhatAndWhere) {
     const std::vector<uint8_t> good = encode_test_png(random_test_png(40, 30, 4, 8, 1));
-    ASSERT_EQ(read_test_png(good).kind, PngErrorKind::none);
+    ASSERT_EQ(read_test_png(good).kind, ImageErrorKind::none);
     const size_t ihdr = chunk_at(good, "IHDR"), idat = chunk_at(good, "IDAT"),
                  iend = chunk_at(good, "IEND");
     const size_t idat_end = idat + 8 + chunk_length(good, idat);
     struct Case {
         const char* what;
         std::vector<uint8_t> file;
-        PngErrorKind kind;
+        ImageErrorKind kind;
         std::string message;
     };
     std::vector<Case> cases;
     auto edited = [&](const char* what, size_t at, uint8_t value, std::string message,
-                      PngErrorKind kind = PngErrorKind::bad_input, size_t fix = 0) {
+                      ImageErrorKind kind = ImageErrorKind::bad_input, size_t fix = 0) {
         std::vector<uint8_t> file = good;
         file[at] = value;
         if (fix != 0) fix_crc(file, fix);
@@ -113,7 +113,7 @@ TEST(PngReader, DamagedFilesAreRefusedSayingWhatAndWhere) {
     empty_exif.insert(empty_exif.begin() + 33, exif, exif + 12);
     fix_crc(empty_exif, 33);
     cases.push_back(
-        {"empty eXIf", empty_exif, PngErrorKind::bad_input, "the eXIf chunk at byte 33 is empty"});
+        {"empty eXIf", empty_exif, ImageErrorKind::bad_input, "the eXIf chunk at byte 33 is empty"});
     edited("not a PNG", 1, 'Q', "not a PNG file");
     // Damaged image data is found by zlib or by the CRC, whichever reads it first.
     edited("IDAT data", idat + 8 + 40, good[idat + 48] ^ 0x10,
@@ -124,21 +124,21 @@ TEST(PngReader, DamagedFilesAreRefusedSayingWhatAndWhere) {
            "the CRC of the IEND chunk at byte " + std::to_string(iend));
     // The Adler-32 ends the zlib stream: the last 4 bytes of the IDAT data.
     edited("Adler-32", idat_end - 1, good[idat_end - 1] ^ 1, "zlib: incorrect data check",
-           PngErrorKind::bad_input, idat);
+           ImageErrorKind::bad_input, idat);
     edited("bit depth 0", ihdr + 8 + 8, 0, "the header declares bit depth 0",
-           PngErrorKind::bad_input, ihdr);
+           ImageErrorKind::bad_input, ihdr);
     // Width 0x00FFFFFF: a size the limits refuse before any decoding.
-    edited("huge size", ihdr + 8 + 1, 0xFF, "is larger than bfrun accepts", PngErrorKind::too_large,
+    edited("huge size", ihdr + 8 + 1, 0xFF, "is larger than bfrun accepts", ImageErrorKind::too_large,
            ihdr);
     for (size_t cut : {size_t{0}, size_t{5}, size_t{20}, idat + 30, idat_end, idat_end + 2,
                        iend + 4, good.size() - 1})
         cases.push_back({"cut", std::vector<uint8_t>(good.begin(), good.begin() + cut),
-                         PngErrorKind::bad_input,
+                         ImageErrorKind::bad_input,
                          cut == 0 ? "the file is empty" : "the file ends early"});
     for (const Case& c : cases) {
         ReadLimits limits;
         limits.max_width = 1 << 20;
-        const PngError failure = read_test_png(c.file, nullptr, nullptr, limits);
+        const ImageError failure = read_test_png(c.file, nullptr, nullptr, limits);
         EXPECT_EQ(failure.kind, c.kind) << c.what << ": " << failure.message;
         EXPECT_NE(failure.message.find(c.message), std::string::npos)
             << c.what << ": " << failure.message << " (want " << c.message << ")";
@@ -154,8 +154,8 @@ TEST(PngReader, PalettesLongerThanTheBitDepthAllowsAreRefused) {
     file.insert(file.begin() + plte + 8 + 6, {7, 8, 9});
     file[plte + 3] = 9;
     fix_crc(file, plte);
-    const PngError failure = read_test_png(file);
-    EXPECT_EQ(failure.kind, PngErrorKind::bad_input);
+    const ImageError failure = read_test_png(file);
+    EXPECT_EQ(failure.kind, ImageErrorKind::bad_input);
     EXPECT_NE(failure.message.find("PLTE chunk at byte 33"), std::string::npos) << failure.message;
 }
 
@@ -174,8 +174,8 @@ TEST(PngReader, ImageDataInflatingPastTheHeaderIsRefusedAsItComes) {
     for (int i = 0; i < 4; ++i)
         file[idat + i] = static_cast<uint8_t>(packed.size() >> (24 - 8 * i));
     fix_crc(file, idat);
-    const PngError failure = read_test_png(file);
-    EXPECT_EQ(failure.kind, PngErrorKind::bad_input);
+    const ImageError failure = read_test_png(file);
+    EXPECT_EQ(failure.kind, ImageErrorKind::bad_input);
     EXPECT_NE(failure.message.find("inflates past the 2 bytes its header implies"),
               std::string::npos)
         << failure.message;
