@@ -4,6 +4,8 @@ namespace {
 
 constexpr int32_t kOkCommand = 1;
 constexpr int32_t kCancelCommand = 2;
+// Ids 4 and 5 are both kept for link buttons, so that a template with a second link opens it the
+// same way; today's template has one, id 4.
 constexpr int32_t kFirstLinkButton = 4;
 constexpr int32_t kLastLinkButton = 5;
 
