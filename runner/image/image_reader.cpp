@@ -41,10 +41,12 @@ std::unique_ptr<ImageReader> make_image_reader(ByteSource& source, ImageError& f
         return nullptr;
     }
     switch (image_format_of(head, got)) {
-    case ImageFormat::png: return std::make_unique<PngReader>(source);
+    case ImageFormat::png:
+        return std::make_unique<PngReader>(source);
     case ImageFormat::jpeg:
     case ImageFormat::tiff:
-    case ImageFormat::unknown: break;
+    case ImageFormat::unknown:
+        break;
     }
     image_fail(failure, ImageErrorKind::bad_input, "not a PNG, JPEG or TIFF file");
     return nullptr;

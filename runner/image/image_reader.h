@@ -25,8 +25,8 @@ struct ReadLimits {
 // (cmyk set, channels 4) but not decoded: the module is told a CMYK document and refuses it.
 struct ImageLayout {
     uint32_t width = 0, height = 0;
-    int channels = 0; // 2 or 4
-    int bits = 0;     // 8 or 16
+    int channels = 0;        // 2 or 4
+    int bits = 0;            // 8 or 16
     bool interlaced = false; // rows come only as a whole image (read_image)
     bool cmyk = false;
     size_t row_bytes = 0;

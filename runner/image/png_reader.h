@@ -12,12 +12,10 @@
 
 struct spng_ctx;
 
-// Ancillary chunks (an ICC profile, Exif, text) are kept to this, each and in all.
-constexpr size_t kChunkSizeLimit = size_t{16} << 20;
-constexpr size_t kChunkCacheLimit = size_t{64} << 20;
-
 // Palettes are expanded and tRNS becomes alpha; grey below 8 bits is scaled up to 8. A palette
-// index past the end of PLTE is opaque black (libspng's rule).
+// index past the end of PLTE is opaque black (libspng's rule). An ancillary chunk whose CRC is
+// wrong is left out with a warning, as libpng does; critical chunks and the image data stay
+// checked. pHYs gives the resolution; text, tIME and eXIf are carried as they are.
 class PngReader : public ImageReader {
   public:
     explicit PngReader(ByteSource& source);
@@ -34,6 +32,7 @@ class PngReader : public ImageReader {
   private:
     static int pull(spng_ctx* ctx, void* user, void* to, size_t length);
     bool fail(int error, ImageError& failure);
+    void take_metadata();
 
     ByteSource& source_;
     spng_ctx* ctx_ = nullptr;
@@ -41,4 +40,5 @@ class PngReader : public ImageReader {
     ReadLimits limits_;
     uint32_t rows_read_ = 0;
     bool check_failed_ = false;
+    size_t chunks_taken_ = 0, warnings_taken_ = 0;
 };

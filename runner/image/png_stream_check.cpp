@@ -80,6 +80,7 @@ bool PngStreamCheck::take(const uint8_t* bytes, size_t size) {
             std::memcpy(checked_type_, walker_.type(), 4);
             checked_start_ = chunk_start;
         }
+        if (piece.section != ChunkSection::signature) check_ancillary(piece, chunk_start);
         if (piece.section != ChunkSection::data) continue;
         if (walker_.is("IHDR") && walker_.chunks() == 1) {
             for (size_t i = 0; i < piece.size && ihdr_got_ < sizeof ihdr_; ++i)
@@ -89,6 +90,46 @@ bool PngStreamCheck::take(const uint8_t* bytes, size_t size) {
         if (walker_.is("IDAT") && !inflate_image_data(piece.bytes, piece.size)) return false;
     }
     return true;
+}
+
+// An ancillary chunk's CRC over its type and data, and the chunk kept if it is of a kind bfrun
+// carries and within the limits (libspng refuses larger text and Exif itself).
+void PngStreamCheck::check_ancillary(const ChunkPiece& piece, uint64_t chunk_start) {
+    switch (piece.section) {
+    case ChunkSection::header:
+        if (!piece.section_ends) return;
+        ancillary_ = (walker_.type()[0] & 0x20) != 0;
+        if (!ancillary_) return;
+        crc_ = crc32(0, reinterpret_cast<const Bytef*>(walker_.type()), 4);
+        crc_got_ = 0;
+        kept_data_.clear();
+        keeping_ = (walker_.is("tEXt") || walker_.is("zTXt") || walker_.is("iTXt") ||
+                    walker_.is("tIME") || walker_.is("eXIf") || walker_.is("pHYs")) &&
+                   walker_.length() <= kChunkSizeLimit &&
+                   kept_total_ + walker_.length() <= kChunkCacheLimit;
+        return;
+    case ChunkSection::data:
+        if (!ancillary_) return;
+        crc_ = crc32_z(crc_, piece.bytes, piece.size);
+        if (keeping_) kept_data_.insert(kept_data_.end(), piece.bytes, piece.bytes + piece.size);
+        return;
+    case ChunkSection::crc:
+        if (!ancillary_) return;
+        for (size_t i = 0; i < piece.size && crc_got_ < 4; ++i)
+            crc_bytes_[crc_got_++] = piece.bytes[i];
+        if (!piece.section_ends) return;
+        if (read_big_endian32(crc_bytes_) != crc_) {
+            dropped_.push_back("the CRC of the " + chunk_type_name(walker_.type()) +
+                               " chunk at byte " + std::to_string(chunk_start) +
+                               " does not match its contents: the chunk is left out");
+        } else if (keeping_) {
+            kept_total_ += kept_data_.size();
+            carried_.push_back({std::string(walker_.type(), 4), kept_data_, stream_seen_});
+        }
+        return;
+    case ChunkSection::signature:
+        return;
+    }
 }
 
 void PngStreamCheck::read_header_fields() {

@@ -3,15 +3,23 @@
 // own: libspng stops inflating after the last row, so the stream's Adler-32 and any data
 // beyond what the header implies would otherwise go unread. This second inflate keeps only a
 // small scratch buffer and gives up as soon as the data runs past the header's size.
+// It also checks the CRC of every ancillary chunk, whose damage libspng is told to pass over,
+// and keeps the chunks bfrun carries into its output.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <zlib.h>
 
 #include "runner/image/chunk_walker.h"
+#include "runner/image/image_reader.h"
+
+// Ancillary chunks (an ICC profile, Exif, text) are kept to this, each and in all.
+constexpr size_t kChunkSizeLimit = size_t{16} << 20;
+constexpr size_t kChunkCacheLimit = size_t{64} << 20;
 
 struct PngHeaderFields {
     bool seen = false;
@@ -55,9 +63,15 @@ class PngStreamCheck {
     // The chunk in hand is empty (its length is 0).
     bool chunk_empty() const { return walker_.chunks() > 0 && walker_.length() == 0; }
 
+    // The sound chunks of the kinds bfrun carries (text, tIME, eXIf, pHYs) read so far, in
+    // order, and a line for each ancillary chunk left out for a wrong CRC.
+    const std::vector<CarriedChunk>& carried() const { return carried_; }
+    const std::vector<std::string>& dropped() const { return dropped_; }
+
   private:
     void read_header_fields();
     bool inflate_image_data(const uint8_t* bytes, size_t size);
+    void check_ancillary(const ChunkPiece& piece, uint64_t chunk_start);
 
     ChunkWalker walker_;
     char checked_type_[4] = {};
@@ -74,4 +88,13 @@ class PngStreamCheck {
     bool stream_ended_ = false;
     std::string failure_;
     bool out_of_memory_ = false;
+
+    bool ancillary_ = false, keeping_ = false;
+    uLong crc_ = 0;
+    uint8_t crc_bytes_[4] = {};
+    int crc_got_ = 0;
+    std::vector<uint8_t> kept_data_;
+    size_t kept_total_ = 0;
+    std::vector<CarriedChunk> carried_;
+    std::vector<std::string> dropped_;
 };

@@ -97,7 +97,7 @@ struct FileFlow : RowFlow {
     Failure failure;
     ImageError read_error;
     ImageError write_error; // set on the queue's thread, read once it has stopped
-    RowQueue queue;       // last: its thread stops before the rest goes
+    RowQueue queue;         // last: its thread stops before the rest goes
 };
 
 bool covers_image(const VRect& r, const ImageLayout& image) {
@@ -148,7 +148,8 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
     summary.output_channels = grey_from_rgba ? 2 : image.channels;
     PngWriter writer(output);
     if (!writer.start(image.width, image.height, summary.output_channels, image.bits,
-                      request.compression, std::max(1, request.threads), image_error))
+                      request.compression, std::max(1, request.threads), reader.metadata(),
+                      image_error))
         return image_failed();
 
     FileFlow flow(reader, writer, grey_from_rgba, hooks);
@@ -195,11 +196,9 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
         failure = flow.failure;
         return Next::done;
     }
-    if (!reader.finish(image_error)) return image_failed();
-    if (!writer.complete()) {
-        set_failure(failure, kExitWriteFailed, "the image was not written in full");
-        return Next::done;
-    }
+    if (!reader.finish(image_error) || !writer.finish(reader.metadata(), image_error))
+        return image_failed();
+    summary.warnings = reader.warnings();
     if (hooks.interrupted != nullptr && hooks.interrupted()) {
         set_failure(failure, kExitCanceled, "stopped by Ctrl+C");
         return Next::done;

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "runner/image/byte_streams.h"
 #include "runner/drive/run_filter.h"
@@ -28,6 +30,7 @@ struct FilterSummary {
     int attempts = 0;         // runs of the module, 2 or 3 when it had to start again
     bool whole_image = false; // the last run held the whole image
     size_t peak_rows = 0;
+    std::vector<std::string> warnings; // what the reader left out, a line each
 };
 
 // Reads `input`, runs the module and writes the result to `output`. kExitDone, or why not;

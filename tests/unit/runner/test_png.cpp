@@ -101,6 +101,17 @@ void fix_crc(std::vector<uint8_t>& file, size_t at) {
         file[at + 8 + length + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
 }
 
+void insert_chunk(std::vector<uint8_t>& file, size_t at, const char* type,
+                  const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> chunk(12 + data.size());
+    for (int i = 0; i < 4; ++i)
+        chunk[i] = static_cast<uint8_t>(data.size() >> (24 - 8 * i));
+    std::copy(type, type + 4, chunk.begin() + 4);
+    std::copy(data.begin(), data.end(), chunk.begin() + 8);
+    file.insert(file.begin() + at, chunk.begin(), chunk.end());
+    fix_crc(file, at);
+}
+
 bool MemoryRows::read_row(uint8_t* row) {
     std::memcpy(row, image.data() + rows_read++ * row_bytes, row_bytes);
     return true;
@@ -118,7 +129,7 @@ bool MemoryRows::write_row(const uint8_t* row) {
 }
 
 ImageError read_test_png(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
-                       ImageLayout* layout, const ReadLimits& limits) {
+                         ImageLayout* layout, const ReadLimits& limits) {
     MemorySource source(file);
     PngReader reader(source);
     ImageError failure;

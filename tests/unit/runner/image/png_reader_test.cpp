@@ -72,7 +72,8 @@ TEST(PngReader, InterlacedFilesGiveTheSameSamples) {
     read_test_png(encode_test_png(image), &plain);
     image.interlaced = true;
     ImageLayout layout;
-    EXPECT_EQ(read_test_png(encode_test_png(image), &interlaced, &layout).kind, ImageErrorKind::none);
+    EXPECT_EQ(read_test_png(encode_test_png(image), &interlaced, &layout).kind,
+              ImageErrorKind::none);
     EXPECT_TRUE(layout.interlaced);
     EXPECT_EQ(interlaced, plain);
     EXPECT_EQ(plain, image.samples);
@@ -112,8 +113,8 @@ TEST(PngReader, DamagedFilesAreRefusedSayingWhatAndWhere) {
     const uint8_t exif[12] = {0, 0, 0, 0, 'e', 'X', 'I', 'f'};
     empty_exif.insert(empty_exif.begin() + 33, exif, exif + 12);
     fix_crc(empty_exif, 33);
-    cases.push_back(
-        {"empty eXIf", empty_exif, ImageErrorKind::bad_input, "the eXIf chunk at byte 33 is empty"});
+    cases.push_back({"empty eXIf", empty_exif, ImageErrorKind::bad_input,
+                     "the eXIf chunk at byte 33 is empty"});
     edited("not a PNG", 1, 'Q', "not a PNG file");
     // Damaged image data is found by zlib or by the CRC, whichever reads it first.
     edited("IDAT data", idat + 8 + 40, good[idat + 48] ^ 0x10,
@@ -128,8 +129,8 @@ TEST(PngReader, DamagedFilesAreRefusedSayingWhatAndWhere) {
     edited("bit depth 0", ihdr + 8 + 8, 0, "the header declares bit depth 0",
            ImageErrorKind::bad_input, ihdr);
     // Width 0x00FFFFFF: a size the limits refuse before any decoding.
-    edited("huge size", ihdr + 8 + 1, 0xFF, "is larger than bfrun accepts", ImageErrorKind::too_large,
-           ihdr);
+    edited("huge size", ihdr + 8 + 1, 0xFF, "is larger than bfrun accepts",
+           ImageErrorKind::too_large, ihdr);
     for (size_t cut : {size_t{0}, size_t{5}, size_t{20}, idat + 30, idat_end, idat_end + 2,
                        iend + 4, good.size() - 1})
         cases.push_back({"cut", std::vector<uint8_t>(good.begin(), good.begin() + cut),
@@ -143,6 +144,35 @@ TEST(PngReader, DamagedFilesAreRefusedSayingWhatAndWhere) {
         EXPECT_NE(failure.message.find(c.message), std::string::npos)
             << c.what << ": " << failure.message << " (want " << c.message << ")";
     }
+}
+
+TEST(PngReader, AnAncillaryChunkWithAWrongCrcIsLeftOutWithAWarning) {
+    const TestPng image = random_test_png(6, 5, 4, 8, 2);
+    std::vector<uint8_t> file = encode_test_png(image);
+    insert_chunk(file, chunk_at(file, "IDAT"), "iCCP", {'p', 0, 0, 0x78, 0x9C});
+    const size_t iccp = chunk_at(file, "iCCP");
+    file[iccp + 8 + 5] ^= 1; // its CRC
+    insert_chunk(file, chunk_at(file, "IEND"), "cLLI", {0, 0, 1, 0, 0, 0, 0, 200});
+    const size_t clli = chunk_at(file, "cLLI");
+    file[clli + 8] ^= 1; // its data
+    insert_chunk(file, chunk_at(file, "IEND"), "tEXt", {'A', 0, 'b'});
+
+    MemorySource source(file);
+    PngReader reader(source);
+    ImageError failure;
+    std::vector<uint8_t> rows(image.samples.size());
+    ASSERT_TRUE(reader.open({}, failure) && reader.read_image(rows.data(), failure) &&
+                reader.finish(failure))
+        << failure.message;
+    EXPECT_EQ(rows, image.samples);
+    EXPECT_EQ(reader.warnings(), (std::vector<std::string>{
+                                     "the CRC of the iCCP chunk at byte " + std::to_string(iccp) +
+                                         " does not match its contents: the chunk is left out",
+                                     "the CRC of the cLLI chunk at byte " + std::to_string(clli) +
+                                         " does not match its contents: the chunk is left out"}));
+    ASSERT_EQ(reader.metadata().chunks.size(), 1u);
+    EXPECT_EQ(reader.metadata().chunks[0].type, "tEXt");
+    EXPECT_TRUE(reader.metadata().chunks[0].after_image_data);
 }
 
 TEST(PngReader, PalettesLongerThanTheBitDepthAllowsAreRefused) {
