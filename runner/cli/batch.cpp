@@ -8,6 +8,41 @@ std::string base_name(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+namespace {
+
+std::string lower_case(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    return text;
+}
+
+// The extension after the last '.' of the base name, lower case; empty for none.
+std::string extension_of(const std::string& path) {
+    const std::string name = base_name(path);
+    const size_t dot = name.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? "" : lower_case(name.substr(dot + 1));
+}
+
+} // namespace
+
+std::string png_name(const std::string& name) {
+    const std::string extension = extension_of(name);
+    if (extension == "png") return name;
+    return (extension.empty() ? name : name.substr(0, name.size() - extension.size() - 1)) + ".png";
+}
+
+std::string other_image_format(const std::string& path) {
+    static const char* const formats[][2] = {
+        {"jpg", "JPEG"},    {"jpeg", "JPEG"},     {"jpe", "JPEG"},  {"jfif", "JPEG"},
+        {"tif", "TIFF"},    {"tiff", "TIFF"},     {"gif", "GIF"},   {"bmp", "BMP"},
+        {"webp", "WebP"},   {"psd", "Photoshop"}, {"heic", "HEIF"}, {"avif", "AVIF"},
+        {"jxl", "JPEG XL"}, {"jp2", "JPEG 2000"}};
+    const std::string extension = extension_of(path);
+    for (const auto& format : formats)
+        if (extension == format[0]) return format[1];
+    return "";
+}
+
 std::vector<BatchItem> plan_batch(std::vector<std::string> inputs, const std::string& directory,
                                   bool (*same_file)(const std::string&, const std::string&)) {
     std::sort(inputs.begin(), inputs.end());
@@ -18,11 +53,9 @@ std::vector<BatchItem> plan_batch(std::vector<std::string> inputs, const std::st
     for (const std::string& input : inputs) {
         BatchItem item;
         item.input = input;
-        item.output = directory + (ends_in_separator ? "" : "\\") + base_name(input);
-        std::string folded = base_name(input);
-        std::transform(folded.begin(), folded.end(), folded.begin(),
-                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-        by_name[folded].push_back(items.size());
+        const std::string name = png_name(base_name(input));
+        item.output = directory + (ends_in_separator ? "" : "\\") + name;
+        by_name[lower_case(name)].push_back(items.size());
         if (same_file(item.input, item.output))
             item.refused = {kExitUsage, "its output " + item.output +
                                             " would replace it (use the two-path form to do that)"};

@@ -17,7 +17,15 @@ struct BatchItem {
 // The name after the last '/' or '\'.
 std::string base_name(const std::string& path);
 
-// One item per input, in order of the input paths: DIR and the input's own name. Refused
+// A file name as bfrun's output: `name` with its extension (after the last '.' of the base
+// name) replaced by .png, or `name` itself when it already ends in .png in any case.
+std::string png_name(const std::string& name);
+
+// For an OUT whose extension names another image format ("jpg", "tiff", ...): that format's
+// name; otherwise empty. bfrun writes PNG only.
+std::string other_image_format(const std::string& path);
+
+// One item per input, in order of the input paths: DIR and the input's name as a PNG. Refused
 // (status 1): an input whose output would replace the input itself (`same_file` says so), and
 // every input of a group whose outputs would have one name (letter case aside, as Windows
 // sees names).

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "runner/cli/batch.h"
 #include "runner/job/exit_status.h"
 
 namespace {
@@ -303,6 +304,12 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
         }
         options.inputs = {files[0]};
         options.output = files[1];
+        const std::string format = other_image_format(options.output);
+        if (!format.empty()) {
+            error = options.output + " names a " + format +
+                    " file, and bfrun writes PNG only: give OUT a .png name";
+            return false;
+        }
     } else {
         if (files.empty()) {
             error = "apply -d DIR needs at least one IN.png";

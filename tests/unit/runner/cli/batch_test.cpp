@@ -29,6 +29,13 @@ TEST(Batch, OutputsGoIntoTheFolderUnderTheirOwnNamesAndClashesAreRefused) {
     EXPECT_EQ(items[3].refused.message, "2 inputs would all be written to out\\a.png");
     EXPECT_EQ(items[4].output, "out\\c.png");
     EXPECT_EQ(plan_batch({"a.png"}, "dir/", same_path)[0].output, "dir/a.png");
+    // Outputs are PNG files whatever the input: the extension is replaced, and an input
+    // without one gets .png; scan.JPG and scan.png would both be scan.png.
+    const std::vector<BatchItem> scans =
+        plan_batch({"s\\scan.JPG", "t\\scan.png", "u.v\\page", "w\\x.y.tiff"}, "o", same_path);
+    EXPECT_EQ(scans[0].refused.message, "2 inputs would all be written to o\\scan.png");
+    EXPECT_EQ(scans[2].output, "o\\page.png");
+    EXPECT_EQ(scans[3].output, "o\\x.y.png");
 }
 
 TEST(Batch, SharesAndWorkerCommandLines) {

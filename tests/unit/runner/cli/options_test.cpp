@@ -108,6 +108,9 @@ TEST(Options, BadCommandLines) {
         {{"apply", "a.png", "b.png", "--jobs", "0"}, "bad value \"0\" for --jobs"},
         {{"apply", "a.png", "b.png", "--max-pixels", "4294967297"}, "bad value"},
         {{"apply", "a.png", "b.png", "--fast"}, "unknown option --fast"},
+        {{"apply", "scan.tif", "scan.JPG"},
+         "scan.JPG names a JPEG file, and bfrun writes PNG only: give OUT a .png name"},
+        {{"apply", "a.png", "out/b.tiff"}, "out/b.tiff names a TIFF file"},
     };
     for (const auto& [args, why] : cases) {
         EXPECT_FALSE(parse(args, o, error)) << why;
