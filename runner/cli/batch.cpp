@@ -85,17 +85,30 @@ int worker_threads(int processors, size_t workers) {
 }
 
 std::vector<std::string> worker_arguments(const std::vector<std::string>& option_args,
-                                          const std::vector<std::string>& inputs, int threads) {
+                                          const std::vector<BatchItem>& items, int threads) {
     std::vector<std::string> args = {"apply", "--batch-worker", std::to_string(threads)};
     for (size_t i = 0; i < option_args.size(); ++i) {
-        if (option_args[i] == "--jobs") {
+        if (option_args[i] == "--jobs" || option_args[i] == "-d") {
             ++i;
             continue;
         }
         args.push_back(option_args[i]);
     }
-    args.insert(args.end(), inputs.begin(), inputs.end());
+    for (const BatchItem& item : items) {
+        args.push_back(item.input);
+        args.push_back(item.output);
+    }
     return args;
+}
+
+std::string dropped_output(const std::string& input,
+                           const std::function<bool(const std::string&)>& taken) {
+    const std::string png = png_name(input);
+    const std::string stem = png.substr(0, png.size() - 4) + "-brightfade";
+    std::string name = stem + ".png";
+    for (int n = 2; taken(name); ++n)
+        name = stem + "-" + std::to_string(n) + ".png";
+    return name;
 }
 
 std::string quote_argument(const std::string& argument) {
@@ -115,10 +128,4 @@ std::string quote_argument(const std::string& argument) {
     }
     quoted.append(2 * backslashes, '\\');
     return quoted + "\"";
-}
-
-std::string batch_summary(size_t done, size_t failed) {
-    const size_t files = done + failed;
-    return std::to_string(files) + (files == 1 ? " file: " : " files: ") + std::to_string(done) +
-           " done, " + std::to_string(failed) + " failed";
 }

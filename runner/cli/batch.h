@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,13 +39,15 @@ std::vector<std::vector<size_t>> share_out(size_t count, int jobs);
 // The threads each worker compresses on: the processors shared out among the workers.
 int worker_threads(int processors, size_t workers);
 
-// The arguments of a worker: the batch's options less --jobs, then its files; the worker
-// compresses on `threads` threads.
+// The arguments of a worker: the batch's options less --jobs and -d, then its files, each
+// input followed by its output; the worker compresses on `threads` threads.
 std::vector<std::string> worker_arguments(const std::vector<std::string>& option_args,
-                                          const std::vector<std::string>& inputs, int threads);
+                                          const std::vector<BatchItem>& items, int threads);
+
+// Drag and drop: NAME-brightfade.png beside the input, or NAME-brightfade-2.png and on where
+// that name is taken (`taken` says so, letter case aside as Windows sees names).
+std::string dropped_output(const std::string& input,
+                           const std::function<bool(const std::string&)>& taken);
 
 // One argument quoted for a Windows command line, as the C runtime splits it again.
 std::string quote_argument(const std::string& argument);
-
-// "3 files: 2 done, 1 failed"
-std::string batch_summary(size_t done, size_t failed);

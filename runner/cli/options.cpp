@@ -252,21 +252,29 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
         return false;
     }
     const std::string& command = args[0];
+    size_t first = 1;
     if (command == "--help" || command == "-h" || command == "help") {
         options.command = Command::help;
+        return true;
+    }
+    if (command == "--version" || command == "version") {
+        options.command = Command::version;
         return true;
     }
     if (command == "info")
         options.command = Command::info;
     else if (command == "apply")
         options.command = Command::apply;
-    else {
+    else if (command[0] != '-') {
+        options.command = Command::drop;
+        first = 0;
+    } else {
         error = "unknown command \"" + command + "\"";
         return false;
     }
 
     std::vector<std::string> files;
-    for (size_t i = 1; i < args.size(); ++i) {
+    for (size_t i = first; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const OptionEntry* option = find_option(arg);
         if (option == nullptr) {
@@ -297,7 +305,22 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
         }
         return true;
     }
-    if (options.directory.empty()) {
+    if (options.worker) {
+        if (files.empty() || files.size() % 2 != 0) {
+            error = "a worker takes its files as pairs of IN and OUT";
+            return false;
+        }
+        for (size_t i = 0; i < files.size(); i += 2) {
+            options.inputs.push_back(files[i]);
+            options.outputs.push_back(files[i + 1]);
+        }
+    } else if (options.command == Command::drop) {
+        options.inputs = files;
+        if (!options.directory.empty()) {
+            error = "-d DIR goes with apply: bfrun apply IN... -d DIR";
+            return false;
+        }
+    } else if (options.directory.empty()) {
         if (files.size() != 2) {
             error = "apply needs IN.png and OUT.png, or IN.png... -d DIR";
             return false;

@@ -7,13 +7,15 @@
 
 #include "runner/job/run_request.h"
 
-enum class Command { help, info, apply };
+// drop: files with no verb, as Explorer passes the files dropped on bfrun.exe.
+enum class Command { help, version, info, apply, drop };
 
 struct Options {
     Command command = Command::help;
     std::string module; // empty: Brightfade.8bf beside bfrun.exe
-    // apply IN OUT, or apply IN... -d DIR
-    std::vector<std::string> inputs;
+    // apply IN OUT, or apply IN... -d DIR, or FILE... (drop); a worker's files come in pairs
+    // of IN and OUT, into inputs and outputs.
+    std::vector<std::string> inputs, outputs;
     std::string output;
     std::string directory;
     int32_t jobs = 0; // 0: one per processor

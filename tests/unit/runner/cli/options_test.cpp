@@ -87,7 +87,7 @@ TEST(Options, BadCommandLines) {
     std::string error;
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{}, "no command given"},
-        {{"filter"}, "unknown command \"filter\""},
+        {{"--filter"}, "unknown command \"--filter\""},
         {{"apply", "a.png"}, "apply needs IN.png and OUT.png"},
         {{"apply", "a.png", "b.png", "c.png"}, "apply needs IN.png and OUT.png"},
         {{"info", "a.png"}, "info takes no file names"},
