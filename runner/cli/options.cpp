@@ -100,9 +100,9 @@ struct OptionEntry {
 const OptionEntry kOptionTable[] = {
     {"--module", "PATH", "the module to run (default: Brightfade.8bf beside bfrun.exe)",
      Listed::for_users, nullptr, 0, 0, nullptr, take_module},
-    {"-d", "DIR", "the folder the outputs go to (batch)", Listed::for_users, nullptr, 0, 0, nullptr,
+    {"-d", "DIR", "the folder the outputs go to (batch; made if missing)", Listed::for_users, nullptr, 0, 0, nullptr,
      take_directory},
-    {"--jobs", "N", "filter N files at once, each share in a bfrun of its own\n"
+    {"--jobs", "N", "filter N files at once (1..64), each share in a bfrun of its own\n"
                     "(default: the number of processors)",
      Listed::for_users, nullptr, 1, 64, [](Options& o, long long v) { o.jobs = int32_t(v); },
      nullptr},
@@ -218,15 +218,22 @@ const std::string& usage_text() {
     static const std::string text =
         "Usage:\n"
         "  bfrun info [--module PATH]\n"
-        "      Prints the module's plug-in property list.\n"
-        "  bfrun apply [--module PATH] IN.png OUT.png [options]\n"
-        "      Filters IN.png as one layer with transparency and writes OUT.png (which may be\n"
-        "      IN.png itself: it is replaced only once the new file is complete).\n"
-        "  bfrun apply [--module PATH] IN.png... -d DIR [--jobs N] [options]\n"
-        "      Filters each file into DIR under its own name; a file that fails does not stop\n"
-        "      the others. A file that would replace itself, or two inputs with one name, are\n"
-        "      refused (status 1).\n"
-        "  bfrun --help\n"
+        "      Prints the module's version strings and plug-in property list.\n"
+        "  bfrun apply [--module PATH] IN OUT.png [options]\n"
+        "      Filters IN (a PNG, JPEG or TIFF file) as one layer with transparency and writes\n"
+        "      OUT.png (which may be IN itself: it is replaced only once the new file is\n"
+        "      complete).\n"
+        "  bfrun apply [--module PATH] IN... -d DIR [--jobs N] [options]\n"
+        "      Filters each file into DIR (made if need be, with the folders above it) under\n"
+        "      its own name with .png; a file that fails does not stop the others. A file that\n"
+        "      would replace itself, or two inputs with one output name, are refused (status 1).\n"
+        "      An IN may be a pattern (scans\\*.jpg: * and ? as Windows matches them) or a\n"
+        "      folder, for the PNG, JPEG and TIFF files directly in it, sorted by name.\n"
+        "  bfrun FILE... [options]\n"
+        "      What dropping files on bfrun.exe does: filters each FILE into NAME-brightfade.png\n"
+        "      beside it (NAME-brightfade-2.png and on if that name is taken), then, in a window\n"
+        "      of its own, waits for a key.\n"
+        "  bfrun --help | --version\n"
         "\n"
         "Options:\n" +
         option_lines(Listed::for_users) +
@@ -234,8 +241,10 @@ const std::string& usage_text() {
         "Options that test the module's side of the host protocol:\n" +
         option_lines(Listed::for_protocol_tests) +
         "\n"
-        "Input: grey, grey+alpha, RGB, RGBA or palette PNG, 1 to 16 bits, interlaced or not.\n"
-        "Every chunk CRC and the image data's checksum are checked; a damaged file is refused.\n"
+        "Input, recognised by its bytes, not its name: PNG (below), JPEG and TIFF.\n"
+        "PNG: grey, grey+alpha, RGB, RGBA or palette, 1 to 16 bits, interlaced or not. The\n"
+        "CRC of every critical chunk and the image data's checksum are checked; a damaged file\n"
+        "is refused. An ancillary chunk with a wrong CRC is left out, with a warning.\n"
         "A palette index past the end of the palette is shown as opaque black. tRNS becomes\n"
         "alpha; where there is no alpha an opaque one is added. OUT.png is grey+alpha when the\n"
         "input is grey or the result has no colour, RGBA otherwise, at the input's 8 or 16 bits.\n"
@@ -276,6 +285,11 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
     std::vector<std::string> files;
     for (size_t i = first; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h" || arg == "--version") {
+            options = Options{};
+            options.command = arg == "--version" ? Command::version : Command::help;
+            return true;
+        }
         const OptionEntry* option = find_option(arg);
         if (option == nullptr) {
             if (arg.size() > 1 && arg[0] == '-' && arg != "-") {

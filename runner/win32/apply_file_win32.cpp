@@ -4,57 +4,57 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
 
 #include "runner/cli/printable_line.h"
+#include "runner/drive/module_file.h"
 #include "runner/win32/console_win32.h"
 #include "runner/win32/file_streams.h"
-#include "runner/cli/progress_bar.h"
 #include "runner/win32/message_box_watch.h"
 #include "runner/win32/module_library.h"
 
 namespace {
 
-bool progress_open = false; // a progress line not yet ended by a line feed
-bool progress_wanted = false;
-ProgressThrottle throttle;
+RunEvents* progress_events = nullptr;
+size_t progress_file = 0;
 
 void show_progress(int32_t done, int32_t total) {
-    if (!progress_wanted) return;
-    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::steady_clock::now().time_since_epoch())
-                            .count();
-    if (!throttle.due(now, done, total)) return;
-    std::fputs(progress_line(done, total, 30).c_str(), stderr);
-    progress_open = done < total;
-    if (!progress_open) std::fputs("\n", stderr);
-    std::fflush(stderr);
+    if (progress_events != nullptr) progress_events->progress(progress_file, done, total);
 }
 
 } // namespace
 
 void report_line(const std::string& text) {
-    if (progress_open) std::fputs("\n", stderr);
-    progress_open = false;
     std::fprintf(stderr, "bfrun: %s\n", printable_line(text).c_str());
     std::fflush(stderr);
 }
 
-void report_done(const Options& options, const std::string& input, const std::string& output,
-                 const FilterSummary& summary, double seconds) {
-    if (options.quiet) return;
+std::string done_line(const std::string& input, const std::string& output,
+                      const FilterSummary& summary, double seconds) {
     char line[160];
     (void)std::snprintf(line, sizeof line, ": %u x %u, %d band requests, %s, %.2f s", summary.width,
                         summary.height, summary.requests,
                         summary.output_channels == 2 ? "grey+alpha" : "RGBA", seconds);
-    report_line(input + " -> " + output + line);
+    return input + " -> " + output + line;
 }
 
 bool read_module_list(const Options& options, LoadedModule& module, Failure& failure) {
     module.path = options.module.empty() ? default_module_path() : options.module;
     std::vector<uint8_t> bytes;
     std::string error;
+    if (!read_module_start(module.path, bytes, error)) {
+        if (error != "no such file")
+            return set_failure(failure, kExitBadModule,
+                               "cannot read " + module.path + ": " + error);
+        return set_failure(failure, kExitBadModule,
+                           "no module at " + module.path +
+                               (options.module.empty()
+                                    ? ": put Brightfade.8bf beside bfrun.exe, or name it with "
+                                      "--module PATH"
+                                    : ": check the path given to --module"));
+    }
+    error = module_file_problem(module.path, bytes.data(), bytes.size());
+    if (!error.empty()) return set_failure(failure, kExitBadModule, error);
     if (!read_property_list(module.path, bytes, error) ||
         !parse_pipl(bytes.data(), bytes.size(), module.pipl, error))
         return set_failure(failure, kExitBadModule, error);
@@ -88,14 +88,15 @@ void unload_module_code(LoadedModule& module) {
 }
 
 Failure apply_file(const LoadedModule& module, const Options& options, const std::string& input,
-                   const std::string& output, FilterSummary& summary) {
+                   const std::string& output, RunEvents& events, size_t file,
+                   FilterSummary& summary) {
     FileSource source;
     if (!source.open(input)) return Failure{kExitBadInput, source.error};
     ReplacingSink sink;
     if (!sink.open(output)) return Failure{kExitWriteFailed, output + ": " + sink.error};
 
-    progress_wanted = !options.quiet && !options.worker && stderr_is_console();
-    throttle = ProgressThrottle{};
+    progress_events = &events;
+    progress_file = file;
     FilterHooks hooks;
     hooks.owner_window = module.owner_window;
     hooks.progress = show_progress;

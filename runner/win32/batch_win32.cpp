@@ -5,44 +5,98 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
+#include <mutex>
+#include <thread>
 
-#include "runner/cli/batch.h"
+#include "runner/cli/batch_console.h"
 #include "runner/win32/console_win32.h"
 #include "runner/win32/process_info.h"
 #include "runner/win32/utf8.h"
-#include "runner/win32/windows_files.h"
 
 namespace {
 
-// Each file in turn, with the module loaded, or each failing as the loading did; a worker also
-// tells its parent each file's status, one line each on stdout.
-std::vector<int> run_here(const Options& options, const LoadedModule& module,
-                          const std::vector<BatchItem>& items, const Failure& load_failure) {
+int64_t now_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The console, drawn by this process; the workers' reading threads share it.
+struct ConsoleEvents : RunEvents {
+    ConsoleEvents(size_t files, bool live)
+        : console(files, live, [](const std::string& text) {
+              std::fputs(text.c_str(), stderr);
+              std::fflush(stderr);
+          }) {}
+    void started(size_t file, const std::string& name) override {
+        std::lock_guard<std::mutex> hold(lock);
+        console.started(file, name, now_ms());
+    }
+    void progress(size_t file, int32_t done, int32_t total) override {
+        std::lock_guard<std::mutex> hold(lock);
+        console.progress(file, done, total, now_ms());
+    }
+    void line(const std::string& text) override {
+        std::lock_guard<std::mutex> hold(lock);
+        console.line(text, now_ms());
+    }
+    void finished(size_t file, ExitStatus status, bool ran) override {
+        std::lock_guard<std::mutex> hold(lock);
+        statuses.resize(std::max(statuses.size(), file + 1), kExitProtocolFault);
+        statuses[file] = status;
+        console.finished(file, status == kExitDone, ran, now_ms());
+    }
+    std::mutex lock;
+    BatchConsole console;
     std::vector<int> statuses;
-    for (const BatchItem& item : items) {
-        Failure result = item.refused;
+};
+
+// A worker's events, a line each on its stdout for the parent; progress at most ten times a
+// second, and always a file's last step.
+struct PipeEvents : RunEvents {
+    void send(const WorkerEvent& event) {
+        std::fputs((worker_event_line(event) + "\n").c_str(), stdout);
+        std::fflush(stdout);
+    }
+    void started(size_t file, const std::string&) override { send({WorkerEvent::start, file, 0, 0, ""}); }
+    void progress(size_t file, int32_t done, int32_t total) override {
+        const int64_t now = now_ms();
+        if (done < total && sent_ms != INT64_MIN && now - sent_ms < 100) return;
+        sent_ms = now;
+        send({WorkerEvent::rows, file, done, total, ""});
+    }
+    void line(const std::string& text) override { send({WorkerEvent::line, 0, 0, 0, text}); }
+    void finished(size_t file, ExitStatus status, bool ran) override {
+        send({WorkerEvent::end, file, status, ran ? 1 : 0, ""});
+    }
+    int64_t sent_ms = INT64_MIN;
+};
+
+// Each file in turn with the module loaded, or each failing as the loading did.
+void run_here(const Options& options, const LoadedModule& module,
+              const std::vector<BatchItem>& items, const Failure& load_failure, RunEvents& events) {
+    for (size_t k = 0; k < items.size(); ++k) {
+        const BatchItem& item = items[k];
+        if (user_interrupted()) {
+            events.finished(k, kExitCanceled, false);
+            continue;
+        }
+        Failure result = load_failure.status != kExitDone ? load_failure : item.refused;
         FilterSummary summary;
         const auto started = std::chrono::steady_clock::now();
-        if (load_failure.status != kExitDone)
-            result = load_failure;
-        else if (user_interrupted())
-            result = Failure{kExitCanceled, "not started: stopped by Ctrl+C"};
-        else if (result.status == kExitDone)
-            result = apply_file(module, options, item.input, item.output, summary);
+        events.started(k, item.input);
         if (result.status == kExitDone)
-            report_done(
-                options, item.input, item.output, summary,
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
-        else
-            report_line(item.input + ": " + result.message);
-        statuses.push_back(result.status);
-        if (options.worker) {
-            std::printf("%d\n", result.status);
-            std::fflush(stdout);
-        }
+            result = apply_file(module, options, item.input, item.output, events, k, summary);
+        for (const std::string& warning : summary.warnings)
+            events.line(item.input + ": " + warning);
+        if (result.status != kExitDone)
+            events.line(item.input + ": " + result.message);
+        else if (!options.quiet)
+            events.line(done_line(
+                item.input, item.output, summary,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count()));
+        events.finished(k, result.status, true);
     }
-    return statuses;
 }
 
 std::wstring own_path() {
@@ -52,18 +106,19 @@ std::wstring own_path() {
 }
 
 struct Worker {
-    std::vector<size_t> share;
+    std::vector<size_t> share; // the batch's file numbers, in the worker's order
     HANDLE process = nullptr;
-    HANDLE output = nullptr; // its stdout: a status a line
+    HANDLE output = nullptr; // its stdout: its events, a line each
+    std::vector<bool> reported;
 };
 
 bool start_worker(const Options& options, const std::vector<BatchItem>& items, int threads,
                   Worker& worker) {
-    std::vector<std::string> inputs;
+    std::vector<BatchItem> share;
     for (size_t index : worker.share)
-        inputs.push_back(items[index].input);
+        share.push_back(items[index]);
     std::wstring command = L"\"" + own_path() + L"\"";
-    for (const std::string& arg : worker_arguments(options.option_args, inputs, threads))
+    for (const std::string& arg : worker_arguments(options.option_args, share, threads))
         command += L" " + widen_utf8(quote_argument(arg));
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE read_end = nullptr, write_end = nullptr;
@@ -89,57 +144,80 @@ bool start_worker(const Options& options, const std::vector<BatchItem>& items, i
     return true;
 }
 
-// The statuses a worker reported, in the order of its share; a file it never reported (it
-// did not start, or it died) failed with status 10 and a line that says so.
-void collect(Worker& worker, const std::vector<BatchItem>& items, std::vector<int>& statuses) {
-    std::string text;
-    if (worker.output != nullptr) {
-        char buffer[512];
-        DWORD got = 0;
-        while (ReadFile(worker.output, buffer, sizeof buffer, &got, nullptr) && got > 0)
-            text.append(buffer, got);
-        CloseHandle(worker.output);
+// A worker's events passed on to the console as they come, with its file numbers made the
+// batch's; a file it never reported (it died) failed with status 10 and a line saying so.
+void follow(Worker& worker, const std::vector<BatchItem>& items, ConsoleEvents& console) {
+    worker.reported.assign(worker.share.size(), false);
+    std::string pending;
+    char buffer[4096];
+    DWORD got = 0;
+    while (worker.output != nullptr &&
+           ReadFile(worker.output, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        pending.append(buffer, got);
+        for (size_t end; (end = pending.find('\n')) != std::string::npos;
+             pending.erase(0, end + 1)) {
+            std::string text = pending.substr(0, end);
+            if (!text.empty() && text.back() == '\r') text.pop_back();
+            WorkerEvent event;
+            const bool valid =
+                parse_worker_event(text, event) &&
+                (event.kind == WorkerEvent::line || event.file < worker.share.size());
+            if (!valid) continue;
+            const size_t file = event.kind == WorkerEvent::line ? 0 : worker.share[event.file];
+            switch (event.kind) {
+            case WorkerEvent::start:
+                console.started(file, items[file].input);
+                break;
+            case WorkerEvent::rows:
+                console.progress(file, event.a, event.b);
+                break;
+            case WorkerEvent::line:
+                console.line(event.text);
+                break;
+            case WorkerEvent::end:
+                worker.reported[event.file] = true;
+                console.finished(file, static_cast<ExitStatus>(std::clamp(event.a, 0, 255)),
+                                 event.b != 0);
+                break;
+            }
+        }
     }
+    if (worker.output != nullptr) CloseHandle(worker.output);
     DWORD code = 1;
     if (worker.process != nullptr) {
         WaitForSingleObject(worker.process, INFINITE);
         GetExitCodeProcess(worker.process, &code);
         CloseHandle(worker.process);
     }
-    size_t at = 0;
-    for (size_t index : worker.share) {
-        const size_t end = text.find('\n', at);
-        if (end == std::string::npos) {
-            char why[96];
-            (void)std::snprintf(why, sizeof why,
-                                ": its worker ended without a result (exit code 0x%lX)",
-                                static_cast<unsigned long>(code));
-            report_line(items[index].input + why);
-            statuses[index] = kExitProtocolFault;
-            continue;
-        }
-        // A worker's line is its file's exit status (its stdout is in text mode, so the line
-        // may end in CR); anything else is the worker's fault.
-        std::string line = text.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        char* after = nullptr;
-        const long status = std::strtol(line.c_str(), &after, 10);
-        const bool valid = after != line.c_str() && *after == '\0' && status >= 0 && status <= 255;
-        statuses[index] = valid ? static_cast<int>(status) : kExitProtocolFault;
-        at = end + 1;
+    for (size_t k = 0; k < worker.share.size(); ++k) {
+        if (worker.reported[k]) continue;
+        char why[96];
+        (void)std::snprintf(why, sizeof why,
+                            ": its worker ended without a result (exit code 0x%lX)",
+                            static_cast<unsigned long>(code));
+        console.line(items[worker.share[k]].input + why);
+        console.finished(worker.share[k], kExitProtocolFault, true);
     }
 }
 
 } // namespace
 
-int run_batch(const Options& options, LoadedModule& module) {
-    std::vector<BatchItem> items = plan_batch(options.inputs, options.directory, same_file);
-    std::vector<int> statuses(items.size(), kExitDone);
-    const int jobs = options.jobs > 0 ? options.jobs : processor_count();
-    if (options.worker || jobs == 1 || items.size() == 1) {
+int run_batch(const Options& options, LoadedModule& module, const std::vector<BatchItem>& items,
+              bool summary) {
+    if (options.worker) {
+        PipeEvents parent;
         Failure failure;
         load_module_code(module, failure);
-        statuses = run_here(options, module, items, failure);
+        run_here(options, module, items, failure, parent);
+        unload_module_code(module);
+        return kExitDone;
+    }
+    ConsoleEvents console(items.size(), !options.quiet && stderr_is_console());
+    const int jobs = options.jobs > 0 ? options.jobs : processor_count();
+    if (jobs == 1 || items.size() == 1) {
+        Failure failure;
+        load_module_code(module, failure);
+        run_here(options, module, items, failure, console);
         unload_module_code(module);
     } else {
         // Refused files are reported here; the others are dealt out.
@@ -149,8 +227,8 @@ int run_batch(const Options& options, LoadedModule& module) {
                 runnable.push_back(i);
                 continue;
             }
-            report_line(items[i].input + ": " + items[i].refused.message);
-            statuses[i] = items[i].refused.status;
+            console.line(items[i].input + ": " + items[i].refused.message);
+            console.finished(i, items[i].refused.status, true);
         }
         std::vector<Worker> workers;
         const std::vector<std::vector<size_t>> shares = share_out(runnable.size(), jobs);
@@ -160,28 +238,18 @@ int run_batch(const Options& options, LoadedModule& module) {
             for (size_t k : share)
                 worker.share.push_back(runnable[k]);
             if (!start_worker(options, items, threads, worker))
-                report_line("cannot start a worker process (error " +
-                            std::to_string(GetLastError()) + ")");
+                console.line("cannot start a worker process (error " +
+                             std::to_string(GetLastError()) + ")");
             workers.push_back(worker);
         }
+        std::vector<std::thread> followers;
         for (Worker& worker : workers)
-            collect(worker, items, statuses);
+            followers.emplace_back(follow, std::ref(worker), std::cref(items), std::ref(console));
+        for (std::thread& follower : followers)
+            follower.join();
     }
-    const size_t done = static_cast<size_t>(std::count(statuses.begin(), statuses.end(), 0));
-    if (!options.worker) report_line(batch_summary(done, statuses.size() - done));
+    console.console.close();
+    if (summary) report_line(console.console.summary());
+    const std::vector<int>& statuses = console.statuses;
     return statuses.empty() ? kExitDone : *std::max_element(statuses.begin(), statuses.end());
-}
-
-int apply_one(const Options& options, LoadedModule& module) {
-    Failure failure;
-    if (!load_module_code(module, failure)) {
-        report_line(failure.message);
-        return failure.status;
-    }
-    BatchItem item;
-    item.input = options.inputs[0];
-    item.output = options.output;
-    const std::vector<int> statuses = run_here(options, module, {item}, Failure{});
-    unload_module_code(module);
-    return statuses[0];
 }

@@ -1,13 +1,16 @@
-// bfrun apply on Windows (batch_win32.cpp), IN.png OUT.png or IN.png... -d DIR: the files one after
-// another in this process, or shared among worker processes, each a bfrun of its own with the
-// module loaded once: the module's state is process-wide, so one process filters one file at a
-// time.
+// bfrun apply on Windows (batch_win32.cpp): a run of files, one after another in this process
+// or shared among worker processes, each a bfrun of its own with the module loaded once (the
+// module's state is process-wide, so one process filters one file at a time). Only this
+// process writes to the console: the workers send it their events on a pipe.
 #pragma once
 
-#include "runner/win32/apply_file.h"
-#include "runner/cli/options.h"
+#include <vector>
 
-// Runs the batch; returns the highest exit status of its files.
-int run_batch(const Options& options, LoadedModule& module);
-// bfrun apply IN.png OUT.png: a batch of one whose output is named, which may be IN.png itself.
-int apply_one(const Options& options, LoadedModule& module);
+#include "runner/cli/batch.h"
+#include "runner/cli/options.h"
+#include "runner/win32/apply_file.h"
+
+// Runs the files; returns the highest exit status among them. The summary line ends a run of
+// several files (and one from a folder or a drag and drop: `summary`).
+int run_batch(const Options& options, LoadedModule& module, const std::vector<BatchItem>& items,
+              bool summary);

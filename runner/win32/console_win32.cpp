@@ -4,14 +4,27 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
+#include <mutex>
 
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::mutex temporary_lock;
+HANDLE temporary_file = nullptr;
 
+// Runs on a thread of its own. For the closing events Windows ends the process when this
+// returns (or after a few seconds), so the temporary file is marked for deletion here; it goes
+// when its handle is closed, at the latest as the process ends.
 BOOL WINAPI on_console_event(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-        interrupted = true;
+    interrupted = true;
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        std::lock_guard<std::mutex> hold(temporary_lock);
+        if (temporary_file != nullptr) {
+            FILE_DISPOSITION_INFO remove{TRUE};
+            SetFileInformationByHandle(temporary_file, FileDispositionInfo, &remove, sizeof remove);
+        }
         return TRUE;
     }
     return FALSE;
@@ -27,9 +40,34 @@ bool user_interrupted() {
     return interrupted;
 }
 
+void watch_temporary_file(void* handle) {
+    std::lock_guard<std::mutex> hold(temporary_lock);
+    temporary_file = static_cast<HANDLE>(handle);
+}
+
 bool stderr_is_console() {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+bool console_is_ours_alone() {
+    DWORD processes[2];
+    DWORD mode = 0;
+    return GetConsoleProcessList(processes, 2) == 1 &&
+           GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+void wait_for_a_key() {
+    std::fputs("Press a key to close this window.", stderr);
+    std::fflush(stderr);
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    FlushConsoleInputBuffer(input);
+    for (;;) {
+        INPUT_RECORD record{};
+        DWORD got = 0;
+        if (!ReadConsoleInputW(input, &record, 1, &got) || got == 0) return;
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
+    }
 }
 
 intptr_t create_owner_window() {

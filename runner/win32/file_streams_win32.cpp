@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runner/win32/console_win32.h"
 #include "runner/win32/utf8.h"
 
 namespace {
@@ -95,15 +96,30 @@ bool ReplacingSink::fail(const std::string& what) {
 }
 
 bool ReplacingSink::open(const std::string& path) {
+    // A full path: Wine's ReplaceFileW (8.0) cannot move a target named without a folder.
     target_ = widen_utf8(path);
+    const DWORD full_size = GetFullPathNameW(target_.c_str(), 0, nullptr, nullptr);
+    if (full_size > 0) {
+        std::wstring full(full_size, L'\0');
+        full.resize(GetFullPathNameW(target_.c_str(), full_size, full.data(), nullptr));
+        if (!full.empty()) target_ = full;
+    }
+    const DWORD attributes = GetFileAttributesW(target_.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        failed_ = true;
+        error = "it is read-only, and bfrun does not replace it";
+        return false;
+    }
     temporary_ = target_ + L".bfrun-" + std::to_wstring(GetCurrentProcessId());
-    HANDLE file = CreateFileW(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // DELETE access, so that the console's closing events can remove it (console_win32.h).
+    HANDLE file = CreateFileW(temporary_.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
+                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         temporary_.clear();
         return fail("cannot create a file beside it");
     }
     handle_ = file;
+    watch_temporary_file(file);
     buffer_.reserve(kBufferSize);
     return true;
 }
@@ -141,17 +157,24 @@ bool ReplacingSink::commit() {
     if (failed_ || handle_ == nullptr) return false;
     if (!flush_buffer()) return false;
     if (!FlushFileBuffers(handle_)) return fail("cannot flush it to disk");
+    watch_temporary_file(nullptr);
     const BOOL closed = CloseHandle(handle_);
     handle_ = nullptr;
     if (!closed) return fail("cannot close it");
-    if (!MoveFileExW(temporary_.c_str(), target_.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return fail("cannot replace it");
+    // An existing OUT keeps its attributes, security and creation time; a new one is the
+    // temporary file renamed.
+    const bool replaced =
+        GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES
+            ? ReplaceFileW(target_.c_str(), temporary_.c_str(), nullptr,
+                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+            : MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    if (!replaced) return fail("cannot replace it");
     temporary_.clear();
     return true;
 }
 
 void ReplacingSink::abandon() {
+    watch_temporary_file(nullptr);
     if (handle_ != nullptr) CloseHandle(handle_);
     handle_ = nullptr;
     if (!temporary_.empty()) DeleteFileW(temporary_.c_str());

@@ -9,6 +9,13 @@
 // Brightfade.8bf in bfrun.exe's own folder.
 std::string default_module_path();
 
+// The first bytes of the module's file (up to 4 KiB), or false and why ("no such file", ...).
+bool read_module_start(const std::string& module_path, std::vector<uint8_t>& bytes,
+                       std::string& error);
+
+// The module's version strings ("FileVersion: 1.0", ...), a line each; empty if it has none.
+std::string module_version_lines(const std::string& module_path);
+
 // The module's PIPL 16000, read with the module loaded as data only.
 bool read_property_list(const std::string& module_path, std::vector<uint8_t>& bytes,
                         std::string& error);

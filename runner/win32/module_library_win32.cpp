@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
+#include "runner/win32/file_streams.h"
 #include "runner/win32/utf8.h"
 
 std::string default_module_path() {
@@ -12,6 +15,48 @@ std::string default_module_path() {
     const size_t slash = folder.find_last_of(L"\\/");
     folder = slash == std::wstring::npos ? L"." : folder.substr(0, slash);
     return narrow_utf8(folder + L"\\Brightfade.8bf");
+}
+
+bool read_module_start(const std::string& module_path, std::vector<uint8_t>& bytes,
+                       std::string& error) {
+    FileSource file;
+    if (!file.open(module_path)) {
+        error = file.error;
+        return false;
+    }
+    bytes.resize(4096);
+    bytes.resize(file.read(bytes.data(), bytes.size()));
+    error = file.error;
+    return error.empty();
+}
+
+std::string module_version_lines(const std::string& module_path) {
+    const std::wstring path = widen_utf8(module_path);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    std::vector<uint8_t> block(size);
+    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return "";
+    struct Translation {
+        WORD language, code_page;
+    }* translations = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                        reinterpret_cast<void**>(&translations), &length) ||
+        length < sizeof(Translation))
+        return "";
+    wchar_t prefix[64];
+    (void)swprintf(prefix, 64, L"\\StringFileInfo\\%04x%04x\\", translations[0].language,
+                   translations[0].code_page);
+    std::string lines;
+    for (const wchar_t* name : {L"ProductName", L"FileDescription", L"FileVersion",
+                                L"ProductVersion", L"CompanyName", L"LegalCopyright"}) {
+        wchar_t* value = nullptr;
+        if (VerQueryValueW(block.data(), (std::wstring(prefix) + name).c_str(),
+                           reinterpret_cast<void**>(&value), &length) &&
+            length > 1)
+            lines += "  " + narrow_utf8(name) + ": " + narrow_utf8(value) + "\n";
+    }
+    return lines;
 }
 
 bool read_property_list(const std::string& module_path, std::vector<uint8_t>& bytes,

@@ -40,8 +40,7 @@ bool is_folder(const std::string& path) {
 
 // FindExInfoBasic leaves out the 8.3 names, though a pattern still matches them: the caller
 // matches the long names again itself.
-bool list_folder(const std::string& folder, std::vector<FolderEntry>& entries,
-                 std::string& error) {
+bool list_folder(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) {
     std::wstring pattern = widen_utf8(folder);
     if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
     pattern += L'*';
@@ -57,7 +56,8 @@ bool list_folder(const std::string& folder, std::vector<FolderEntry>& entries,
     do {
         const std::wstring name = found.cFileName;
         if (name == L"." || name == L"..") continue;
-        entries.push_back({narrow_utf8(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        entries.push_back(
+            {narrow_utf8(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return true;
@@ -76,7 +76,7 @@ bool path_exists(const std::string& path) {
 bool create_folders(const std::string& path, std::string& error) {
     const std::wstring wide = widen_utf8(path);
     // Each folder on the way, from the first after a drive or share root.
-    for (size_t at = wide.find_first_of(L"\\/", 1); ; at = wide.find_first_of(L"\\/", at + 1)) {
+    for (size_t at = wide.find_first_of(L"\\/", 1);; at = wide.find_first_of(L"\\/", at + 1)) {
         const std::wstring part = wide.substr(0, at);
         if (!part.empty() && part.back() != L':' && !CreateDirectoryW(part.c_str(), nullptr) &&
             GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_ACCESS_DENIED) {

@@ -43,7 +43,7 @@ imports=$(awk '/^Import \{/{on=1; next} on && /^\}/{on=0} on && /^ *Name:/{print
 while read -r dll; do
     case "$dll" in
         KERNEL32.DLL | USER32.DLL | GDI32.DLL | MSVCRT.DLL | PSAPI.DLL | ADVAPI32.DLL | \
-            SHELL32.DLL | API-MS-WIN-CRT-*.DLL) ;;
+            SHELL32.DLL | VERSION.DLL | API-MS-WIN-CRT-*.DLL) ;;
         *) fail "imports $dll, which is not a Windows system DLL" ;;
     esac
 done <<<"$imports"

@@ -29,11 +29,12 @@ if(NOT BRIGHTFADE_ARM64)
     PREFIX "" SUFFIX ".8bf" OUTPUT_NAME Brightfade
     LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sse2-only
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/sse2-only)
-  add_custom_command(TARGET Brightfade_sse2_only POST_BUILD
-                     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:bfrun>
-                             ${CMAKE_BINARY_DIR}/sse2-only/bfrun.exe)
-  add_dependencies(Brightfade_sse2_only bfrun)
-  add_dependencies(bfrun_end_to_end Brightfade_sse2_only)
+  # bfrun.exe beside it, copied again whenever either is built.
+  add_custom_target(sse2_only_bfrun ALL
+                    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:bfrun>
+                            ${CMAKE_BINARY_DIR}/sse2-only/bfrun.exe
+                    DEPENDS bfrun Brightfade_sse2_only)
+  add_dependencies(bfrun_end_to_end sse2_only_bfrun)
   foreach(case core_rgba8 types float selection quirks stops large)
     add_test(NAME wine.bfrun.sse2.${case}
              COMMAND bfrun_end_to_end ${CMAKE_BINARY_DIR}/sse2-only/bfrun.exe ${case})
