@@ -45,7 +45,9 @@ std::string other_image_format(const std::string& path) {
 
 std::vector<BatchItem> plan_batch(std::vector<std::string> inputs, const std::string& directory,
                                   bool (*same_file)(const std::string&, const std::string&)) {
-    std::sort(inputs.begin(), inputs.end());
+    std::sort(inputs.begin(), inputs.end(), [](const std::string& a, const std::string& b) {
+        return lower_case(a) < lower_case(b);
+    });
     std::vector<BatchItem> items;
     std::map<std::string, std::vector<size_t>> by_name;
     const bool ends_in_separator =

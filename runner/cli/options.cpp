@@ -140,6 +140,9 @@ const OptionEntry kOptionTable[] = {
                                     "then close it (needs a display; one file only)",
      Listed::for_protocol_tests, [](Options& o) { o.show_message_box_text = true; }, 0, 0,
      nullptr, nullptr},
+    {"--draw-progress", nullptr, "draw the progress line on stderr even when it is not a console",
+     Listed::for_protocol_tests, [](Options& o) { o.draw_progress = true; }, 0, 0, nullptr,
+     nullptr},
     // A share of a batch, run by another bfrun, compressing on THREADS threads.
     {"--batch-worker", "THREADS", nullptr, Listed::not_listed, nullptr, 1, 64,
      [](Options& o, long long v) { o.worker = true; o.run.threads = int32_t(v); }, nullptr},

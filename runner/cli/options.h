@@ -20,9 +20,10 @@ struct Options {
     std::string directory;
     int32_t jobs = 0; // 0: one per processor
     bool quiet = false;
-    bool stats = false;  // print the peak memory and time at the end
-    bool worker = false; // a share of a batch, run by another bfrun (--batch-worker THREADS)
-    RunRequest run;      // what each file's run is asked to do
+    bool stats = false;         // print the peak memory and time at the end
+    bool draw_progress = false; // the progress line on stderr whatever it is (for the tests)
+    bool worker = false;        // a share of a batch, run by another bfrun (--batch-worker THREADS)
+    RunRequest run;             // what each file's run is asked to do
     bool show_message_box_text = false; // report the module's message box on stdout, then close it
     // The arguments that were options, as given, for the worker processes of a batch.
     std::vector<std::string> option_args;

@@ -31,6 +31,15 @@ bool PngReader::fail(int error, ImageError& failure) {
                           check_.out_of_memory() ? ImageErrorKind::out_of_memory
                                                  : ImageErrorKind::bad_input,
                           check_.failure());
+    // Before a whole header chunk: what PNG puts first is missing or cut.
+    if (!h.seen && check_.position() > 8 && error != SPNG_IO_ERROR && error != SPNG_EMEM) {
+        if (error == SPNG_IO_EOF)
+            return image_fail(failure, ImageErrorKind::bad_input,
+                              "the file ends inside its header chunk (IHDR), after byte " +
+                                  std::to_string(check_.position()));
+        return image_fail(failure, ImageErrorKind::bad_input,
+                          "the file does not begin with a header chunk (IHDR), as a PNG file must");
+    }
     switch (error) {
     case SPNG_IO_EOF:
         if (check_.position() == 0)

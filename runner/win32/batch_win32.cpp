@@ -58,7 +58,9 @@ struct PipeEvents : RunEvents {
         std::fputs((worker_event_line(event) + "\n").c_str(), stdout);
         std::fflush(stdout);
     }
-    void started(size_t file, const std::string&) override { send({WorkerEvent::start, file, 0, 0, ""}); }
+    void started(size_t file, const std::string&) override {
+        send({WorkerEvent::start, file, 0, 0, ""});
+    }
     void progress(size_t file, int32_t done, int32_t total) override {
         const int64_t now = now_ms();
         if (done < total && sent_ms != INT64_MIN && now - sent_ms < 100) return;
@@ -212,7 +214,8 @@ int run_batch(const Options& options, LoadedModule& module, const std::vector<Ba
         unload_module_code(module);
         return kExitDone;
     }
-    ConsoleEvents console(items.size(), !options.quiet && stderr_is_console());
+    ConsoleEvents console(items.size(),
+                          !options.quiet && (options.draw_progress || stderr_is_console()));
     const int jobs = options.jobs > 0 ? options.jobs : processor_count();
     if (jobs == 1 || items.size() == 1) {
         Failure failure;

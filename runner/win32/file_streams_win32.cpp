@@ -163,12 +163,16 @@ bool ReplacingSink::commit() {
     if (!closed) return fail("cannot close it");
     // An existing OUT keeps its attributes, security and creation time; a new one is the
     // temporary file renamed.
+    const DWORD attributes = GetFileAttributesW(target_.c_str());
     const bool replaced =
-        GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES
+        attributes != INVALID_FILE_ATTRIBUTES
             ? ReplaceFileW(target_.c_str(), temporary_.c_str(), nullptr,
                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
             : MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
     if (!replaced) return fail("cannot replace it");
+    // Windows' ReplaceFileW keeps the attributes itself; Wine's (8.0) does not.
+    if (attributes != INVALID_FILE_ATTRIBUTES && GetFileAttributesW(target_.c_str()) != attributes)
+        SetFileAttributesW(target_.c_str(), attributes);
     temporary_.clear();
     return true;
 }

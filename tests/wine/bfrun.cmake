@@ -8,9 +8,10 @@ target_include_directories(bfrun_end_to_end SYSTEM PRIVATE /usr/include/stb)
 target_link_libraries(bfrun_end_to_end PRIVATE bfrun_core)
 target_link_options(bfrun_end_to_end PRIVATE -static)
 add_dependencies(bfrun_end_to_end bfrun Brightfade)
-foreach(case core_rgba8 types float selection quirks stops bad_files batch in_place large info)
+foreach(case core_rgba8 types float selection quirks stops bad_files batch in_place large info
+             habits console_closed)
   add_test(NAME wine.bfrun.${case} COMMAND bfrun_end_to_end $<TARGET_FILE:bfrun> ${case})
-  set_tests_properties(wine.bfrun.${case} PROPERTIES LABELS wine)
+  set_tests_properties(wine.bfrun.${case} PROPERTIES LABELS wine TIMEOUT 600)
 endforeach()
 # The refusal's real message box needs a display.
 add_test(NAME wine.bfrun.message_box COMMAND bfrun_end_to_end $<TARGET_FILE:bfrun> message_box)

@@ -5,6 +5,8 @@
 // Usage: bfrun_end_to_end BFRUN.EXE CASE (see the table at the end).
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -112,6 +114,10 @@ void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     // A short write shows as a broken file in the test that reads it.
     (void)std::fwrite(bytes.data(), 1, bytes.size(), f);
     (void)std::fclose(f);
+}
+
+std::string narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end()); // the test's paths are ASCII
 }
 
 bool exists(const std::string& path) {
@@ -539,7 +545,9 @@ void batch() {
 void in_place() {
     const TestPng in = random_test_png(20, 12, 4, 8, 81);
     write_bytes("in_place.png", encode_test_png(in));
+    SetFileAttributesA("in_place.png", FILE_ATTRIBUTE_HIDDEN);
     CHECK(run_bfrun("apply in_place.png in_place.png") == 0, "in place");
+    CHECK(GetFileAttributesA("in_place.png") & FILE_ATTRIBUTE_HIDDEN, "its attributes were lost");
     compare(read_png("in_place.png"), expected_output(in, false), "in place");
     CHECK(no_leftovers("in_place.png"), "a temporary file was left");
 }
@@ -558,10 +566,47 @@ void large_image() {
     if (status == 0) compare(read_png("large.out.png"), expected_output(in, false), "large");
 }
 
+// The module's versions, and every message that tells the user what to do, once.
 void info() {
-    CHECK(run_bfrun("info") == 0, "bfrun info on the built module");
+    std::string said;
+    CHECK(run_bfrun("info", &said) == 0, "bfrun info on the built module");
+    CHECK(said.find("  FileVersion: 1.0\n") != std::string::npos, "info: %s", said.c_str());
+    said.clear();
+    CHECK(run_bfrun("--version", &said) == 0, "--version");
+    CHECK(said.rfind("bfrun 1.0 (", 0) == 0 && said.find("  ProductName: ") != std::string::npos,
+          "--version: %s", said.c_str());
+    // The module with its header's machine made the other one.
+    std::vector<uint8_t> module =
+        read_bytes(narrow(bfrun_path.substr(0, bfrun_path.rfind(L'\\'))) + "\\Brightfade.8bf");
+    const size_t pe = module.size() > 0x40 ? module[0x3C] | module[0x3D] << 8 : 0;
+    const bool arm64 = pe != 0 && module[pe + 4] == 0x64 && module[pe + 5] == 0xAA;
+    if (pe != 0) module[pe + 5] = arm64 ? 0x86 : 0xAA; // 0x8664 x64, 0xAA64 ARM64
+    write_bytes("other-machine.8bf", module);
     write_bytes("not-a-module.8bf", {'M', 'Z'});
-    CHECK(run_bfrun("info --module not-a-module.8bf") == 5, "a file that is no module");
+    write_bytes("six.txt", {'h', 'e', 'l', 'l', 'o', '\n'});
+    const struct {
+        std::string arguments;
+        int status;
+        std::string want;
+    } cases[] = {
+        {"info --module nothere.8bf", 5,
+         "bfrun: no module at nothere.8bf: check the path given to --module\n"},
+        {"info --module not-a-module.8bf", 5,
+         "bfrun: not-a-module.8bf is not a Windows DLL: --module takes the plug-in, "
+         "Brightfade.8bf\n"},
+        {"info --module other-machine.8bf", 5,
+         std::string("bfrun: other-machine.8bf is a module for ") + (arm64 ? "x64" : "ARM64") +
+             " Windows, and this bfrun is for " + (arm64 ? "ARM64" : "x64")},
+        {"apply six.txt six.png", 2, "bfrun: six.txt: not a PNG, JPEG or TIFF file\n"},
+        {"apply six.txt six.png --jobs 0", 1,
+         "bfrun: bad value \"0\" for --jobs (1..64)\nsee bfrun --help\n"},
+    };
+    for (const auto& c : cases) {
+        said.clear();
+        const int status = run_bfrun(c.arguments, &said, true);
+        CHECK(status == c.status && said.rfind(c.want, 0) == 0, "%s: exit %d, said %s",
+              c.arguments.c_str(), status, said.c_str());
+    }
 }
 
 // Under a display: the refusal's real message box, owned by bfrun's window, read back and
@@ -579,6 +624,198 @@ void message_box() {
                              "owner: bfrun's window\n";
     CHECK(output == want, "bfrun printed:\n%s", output.c_str());
     CHECK(!exists("message_box.out.png"), "a refused run wrote OUT.png");
+}
+
+// --- Windows habits: patterns, folders, drag and drop, the console and its events ----------
+
+// bfrun started with stdout and stderr on one pipe, left running.
+PROCESS_INFORMATION start_bfrun(const std::string& arguments, HANDLE& read_end) {
+    std::wstring command =
+        L"\"" + bfrun_path + L"\" " + std::wstring(arguments.begin(), arguments.end());
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE write_end = nullptr;
+    CreatePipe(&read_end, &write_end, &inherit, 0);
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = write_end;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process{};
+    CreateProcessW(bfrun_path.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                   &startup, &process);
+    CloseHandle(write_end);
+    return process;
+}
+
+int finish_bfrun(PROCESS_INFORMATION& process) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return static_cast<int>(code);
+}
+
+// A console event as Windows delivers it: a thread started in the process at CtrlRoutine,
+// which runs the process's handlers. Windows ends the process once a closing event's handler
+// returns; `then_end` does that too.
+void send_console_event(DWORD process_id, DWORD event, bool then_end = false) {
+    auto* routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernelbase.dll"), "CtrlRoutine")));
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, process_id);
+    CHECK(routine != nullptr && process != nullptr, "cannot reach process %lu", process_id);
+    if (routine == nullptr || process == nullptr) return;
+    HANDLE thread = CreateRemoteThread(process, nullptr, 0, routine,
+                                       reinterpret_cast<void*>(uintptr_t{event}), 0, nullptr);
+    CHECK(thread != nullptr, "CreateRemoteThread: error %lu", GetLastError());
+    if (thread != nullptr) {
+        WaitForSingleObject(thread, 10000);
+        CloseHandle(thread);
+    }
+    if (then_end) TerminateProcess(process, 0xC000013A);
+    CloseHandle(process);
+}
+
+// Ctrl+C reaches every process of the console: bfrun and its workers.
+void press_ctrl_c(DWORD bfrun_id) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    std::vector<DWORD> targets = {bfrun_id};
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == bfrun_id) targets.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    for (DWORD id : targets)
+        send_console_event(id, CTRL_C_EVENT);
+}
+
+// The lines of a run's output with the progress line's redraws ("\r...\r") taken out, and how
+// many there were; false if a redraw was cut by a line.
+bool lines_without_redraws(std::string raw, std::vector<std::string>& lines, int& redraws) {
+    for (size_t at; (at = raw.find("\r\n")) != std::string::npos;)
+        raw.erase(at, 1); // text mode
+    std::string text;
+    redraws = 0;
+    for (size_t at = 0; at < raw.size(); ++at) {
+        if (raw[at] != '\r') {
+            text += raw[at];
+            continue;
+        }
+        const size_t end = raw.find('\r', at + 1);
+        if (end == std::string::npos || raw.find('\n', at) < end) return false;
+        if (raw.find_first_not_of(' ', at + 1) < end) ++redraws;
+        at = end;
+    }
+    lines.clear();
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return true;
+}
+
+void windows_habits() {
+    CreateDirectoryA("habits", nullptr);
+    for (const char* name : {"habits\\a.png", "habits\\B.PNG", "habits\\c.pngx"})
+        write_bytes(name, encode_test_png(random_test_png(9, 7, 4, 8, 90)));
+    write_bytes("habits\\notes.txt", {'h', 'i'});
+    std::string said;
+    // A pattern, into folders not there yet; c.pngx is not *.png.
+    CHECK(run_bfrun("apply habits\\*.png -d habits_out\\new\\deep", &said, true) == 0, "%s",
+          said.c_str());
+    CHECK(exists("habits_out\\new\\deep\\a.png") && exists("habits_out\\new\\deep\\B.png") &&
+              !exists("habits_out\\new\\deep\\c.png"),
+          "pattern: %s", said.c_str());
+    CHECK(said.find("bfrun: 2 files: 2 done, 0 failed\n") != std::string::npos, "%s", said.c_str());
+    CHECK(run_bfrun("apply habits -d habits_folder") == 0, "folder");
+    CHECK(exists("habits_folder\\a.png") && !exists("habits_folder\\notes.png"), "folder");
+    said.clear();
+    CHECK(run_bfrun("apply habits\\*.gif -d habits_out", &said, true) == 2, "nothing matched");
+    CHECK(said == "bfrun: habits\\*.gif: no file matches\n", "said: %s", said.c_str());
+
+    // Dropped files: beside them, never over another file.
+    CreateDirectoryA("drop", nullptr);
+    write_bytes("drop\\scan.png", encode_test_png(random_test_png(9, 7, 4, 8, 91)));
+    for (int i = 0; i < 2; ++i)
+        CHECK(run_bfrun("drop\\scan.png") == 0, "drop %d", i);
+    CHECK(exists("drop\\scan-brightfade.png") && exists("drop\\scan-brightfade-2.png"), "drop");
+    said.clear();
+    CHECK(run_bfrun("aply drop\\scan.png o.png", &said, true) == 1, "a mistyped verb");
+    CHECK(said == "bfrun: unknown command \"aply\"\nsee bfrun --help\n", "said: %s", said.c_str());
+
+    // A batch drawn as on a console, in one process and in three: every line whole and once,
+    // the redraws only between lines; Ctrl+C after the first file stops the rest.
+    CreateDirectoryA("many", nullptr);
+    for (int i = 0; i < 12; ++i)
+        write_bytes("many\\m" + std::to_string(10 + i) + ".png",
+                    encode_test_png(random_test_png(900, 700, 4, 8, 100 + i)));
+    for (int jobs : {1, 3}) {
+        const std::string out = "many_out" + std::to_string(jobs);
+        HANDLE read_end = nullptr;
+        PROCESS_INFORMATION run = start_bfrun(
+            "apply many -d " + out + " --draw-progress --jobs " + std::to_string(jobs), read_end);
+        std::string raw;
+        bool pressed = false;
+        char buffer[256];
+        DWORD got = 0;
+        while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+            raw.append(buffer, got);
+            if (!pressed && raw.find(" -> ") != std::string::npos) {
+                press_ctrl_c(run.dwProcessId);
+                pressed = true;
+            }
+        }
+        CloseHandle(read_end);
+        const int status = finish_bfrun(run);
+        std::vector<std::string> lines;
+        int redraws = 0;
+        CHECK(lines_without_redraws(raw, lines, redraws) && redraws > 0 && !lines.empty(),
+              "jobs %d: redraws %d in:\n%s", jobs, redraws, raw.c_str());
+        for (const std::string& line : lines)
+            CHECK(line.rfind("bfrun: ", 0) == 0 && line.find("bfrun:", 1) == std::string::npos &&
+                      std::count(lines.begin(), lines.end(), line) == 1,
+                  "jobs %d: line \"%s\"", jobs, line.c_str());
+        unsigned done = 0, failed = 0, not_started = 0;
+        const bool summed =
+            !lines.empty() &&
+            std::sscanf(lines.back().c_str(), "bfrun: 12 files: %u done, %u failed, %u not started",
+                        &done, &failed, &not_started) == 3;
+        CHECK(summed && done >= 1 && not_started >= 1 && done + failed + not_started == 12 &&
+                  status == 8,
+              "jobs %d: exit %d, last line %s", jobs, status,
+              lines.empty() ? "" : lines.back().c_str());
+        WIN32_FIND_DATAA found;
+        HANDLE left = FindFirstFileA((out + "\\*.bfrun-*").c_str(), &found);
+        CHECK(left == INVALID_HANDLE_VALUE, "jobs %d: a temporary file was left", jobs);
+        if (left != INVALID_HANDLE_VALUE) FindClose(left);
+    }
+}
+
+// Closing the console window ends bfrun, which removes its temporary file first; OUT is as it
+// was. A read-only OUT is refused, not replaced.
+void console_closed() {
+    write_bytes("closed.in.png", encode_test_png(random_test_png(4000, 3000, 4, 8, 62)));
+    const std::vector<uint8_t> before = {'k', 'e', 'e', 'p'};
+    write_bytes("closed.out.png", before);
+    HANDLE read_end = nullptr;
+    PROCESS_INFORMATION run = start_bfrun("apply closed.in.png closed.out.png", read_end);
+    for (int i = 0; i < 400 && no_leftovers("closed.out.png"); ++i)
+        Sleep(50);
+    CHECK(!no_leftovers("closed.out.png"), "bfrun made no temporary file");
+    send_console_event(run.dwProcessId, CTRL_CLOSE_EVENT, true);
+    finish_bfrun(run);
+    CloseHandle(read_end);
+    CHECK(no_leftovers("closed.out.png"), "the temporary file was left");
+    CHECK(read_bytes("closed.out.png") == before, "OUT was changed");
+
+    write_bytes("read_only.out.png", before);
+    SetFileAttributesA("read_only.out.png", FILE_ATTRIBUTE_READONLY);
+    std::string said;
+    CHECK(run_bfrun("apply closed.in.png read_only.out.png", &said, true) == 4, "read-only");
+    CHECK(said.find("it is read-only") != std::string::npos, "said: %s", said.c_str());
+    SetFileAttributesA("read_only.out.png", FILE_ATTRIBUTE_NORMAL);
+    CHECK(read_bytes("read_only.out.png") == before, "a read-only OUT was changed");
 }
 
 struct Case {
@@ -599,6 +836,8 @@ const Case kCases[] = {
     {"large", large_image},
     {"info", info},
     {"message_box", message_box},
+    {"habits", windows_habits},
+    {"console_closed", console_closed},
 };
 
 } // namespace

@@ -131,11 +131,15 @@ TEST(PngReader, DamagedFilesAreRefusedSayingWhatAndWhere) {
     // Width 0x00FFFFFF: a size the limits refuse before any decoding.
     edited("huge size", ihdr + 8 + 1, 0xFF, "is larger than bfrun accepts",
            ImageErrorKind::too_large, ihdr);
-    for (size_t cut : {size_t{0}, size_t{5}, size_t{20}, idat + 30, idat_end, idat_end + 2,
-                       iend + 4, good.size() - 1})
+    for (size_t cut : {size_t{0}, size_t{5}, size_t{14}, size_t{20}, idat + 30, idat_end,
+                       idat_end + 2, iend + 4, good.size() - 1})
         cases.push_back({"cut", std::vector<uint8_t>(good.begin(), good.begin() + cut),
                          ImageErrorKind::bad_input,
-                         cut == 0 ? "the file is empty" : "the file ends early"});
+                         cut == 0                 ? "the file is empty"
+                         : cut == 14 || cut == 20 ? "the file ends inside its header chunk (IHDR)"
+                                                  : "the file ends early"});
+    edited("no IHDR first", ihdr + 7, 'X', "does not begin with a header chunk (IHDR)",
+           ImageErrorKind::bad_input, ihdr);
     for (const Case& c : cases) {
         ReadLimits limits;
         limits.max_width = 1 << 20;
