@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "runner/image/byte_streams.h"
+#include "runner/image/paper_level.h"
 #include "runner/drive/run_filter.h"
 #include "runner/job/run_request.h"
 #include "runner/job/exit_status.h"
@@ -28,6 +29,8 @@ struct FilterSummary {
     int attempts = 0;         // runs of the module, 2 or 3 when it had to start again
     bool whole_image = false; // the last run held the whole image
     size_t peak_rows = 0;
+    bool paper_auto = false; // the first pass chose `paper`
+    PaperChoice paper;
 };
 
 // Reads `input`, runs the module and writes the result to `output`. kExitDone, or why not;

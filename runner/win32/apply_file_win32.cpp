@@ -104,6 +104,8 @@ Failure apply_file(const LoadedModule& module, const Options& options, const std
     Failure failure =
         filter_png(source, sink, module.entry, module.pipl, options.run, hooks, summary);
     if (options.show_message_box_text) stop_message_box_watch();
+    // The level --paper auto chose, for a batch of the same paper to give as a number.
+    if (summary.paper_auto && !options.quiet) report_line(input + ": " + paper_line(summary.paper));
     // OUT may be IN itself: the input is closed before the rename.
     source.close();
     if (failure.status == kExitDone && user_interrupted())
