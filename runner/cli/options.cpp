@@ -68,6 +68,20 @@ bool take_rect(Options& o, const std::string& value, std::string& error) {
     return true;
 }
 
+bool take_paper(Options& o, const std::string& value, std::string& error) {
+    long long level = 0;
+    if (value == "auto") {
+        o.run.paper_auto = true;
+    } else if (parse_integer(value, 1, 255, level)) {
+        o.run.paper_auto = false;
+        o.run.paper_level = static_cast<int32_t>(level);
+    } else {
+        error = "--paper takes auto or a level 1..255";
+        return false;
+    }
+    return true;
+}
+
 bool take_advance_error(Options& o, const std::string& value, std::string& error) {
     std::vector<long long> list;
     if (!parse_list(value, 2, INT_MIN, INT_MAX, list) || list[0] < 1 || list[1] < -32768 ||
@@ -120,6 +134,9 @@ const OptionEntry kOptionTable[] = {
      Listed::for_users, nullptr, 0, 0, nullptr, take_depth},
     {"--rect", "T,L,B,R", "filter only this rectangle (a selection: filter case 5)",
      Listed::for_users, nullptr, 0, 0, nullptr, take_rect},
+    {"--paper", "auto|N", "take a scan's paper to white first, as Levels' white input N\n"
+                          "(1..255; 255: no change), or auto: N found from the image",
+     Listed::for_users, nullptr, 0, 0, nullptr, take_paper},
     {"--filter-case", "K", "tell the module filter case K (1..7)", Listed::for_protocol_tests,
      nullptr, 1, 7, [](Options& o, long long v) { o.run.filter_case = int16_t(v); }, nullptr},
     {"--mode", "M", "tell the module image mode M (e.g. 4 for CMYK)", Listed::for_protocol_tests,

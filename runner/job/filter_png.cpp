@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <vector>
 
 #include "runner/job/run_setup.h"
 #include "runner/job/run_verdict.h"
 #include "runner/image/image_reader.h"
+#include "runner/image/paper_level.h"
 #include "runner/image/png_writer.h"
 #include "runner/job/row_queue.h"
 #include "runner/drive/row_store.h"
@@ -15,10 +18,12 @@ namespace {
 
 // The reader and writer as the row store sees them; rows are written on a thread of their own,
 // and compressed on the writer's threads. An RGBA file written as grey + alpha checks that every
-// row it writes has no colour; the first that has stops the attempt.
+// row it writes has no colour; the first that has stops the attempt. With --paper the rows are
+// levelled as they come from the reader, within the filter rectangle.
 struct FileFlow : RowFlow {
-    FileFlow(ImageReader& reader, PngWriter& writer, bool grey_from_rgba, const FilterHooks& hooks)
-        : reader(reader), grey_from_rgba(grey_from_rgba), hooks(hooks),
+    FileFlow(ImageReader& reader, PngWriter& writer, bool grey_from_rgba, const FilterHooks& hooks,
+             const PaperLevel* paper, const VRect& rect)
+        : reader(reader), grey_from_rgba(grey_from_rgba), hooks(hooks), paper(paper), rect(rect),
           queue(
               output_row_bytes(reader.layout(), grey_from_rgba),
               queued_rows(output_row_bytes(reader.layout(), grey_from_rgba)),
@@ -37,10 +42,24 @@ struct FileFlow : RowFlow {
     }
 
     bool read_row(uint8_t* row) override {
-        return reader.read_row(row, read_error) || read_failed();
+        if (!reader.read_row(row, read_error)) return read_failed();
+        level_rows(row, rows_read++, 1);
+        return true;
     }
     bool read_image(uint8_t* image) override {
-        return reader.read_image(image, read_error) || read_failed();
+        if (!reader.read_image(image, read_error)) return read_failed();
+        level_rows(image, 0, reader.layout().height);
+        return true;
+    }
+
+    // Rows first..first+count-1, held from `rows` on.
+    void level_rows(uint8_t* rows, uint32_t first, uint32_t count) {
+        if (paper == nullptr) return;
+        const uint32_t top = static_cast<uint32_t>(rect.top),
+                       bottom = static_cast<uint32_t>(rect.bottom);
+        for (uint32_t y = std::max(first, top); y < std::min(first + count, bottom); ++y)
+            paper->apply(rows + size_t{y - first} * reader.layout().row_bytes,
+                         static_cast<size_t>(rect.left), static_cast<size_t>(rect.right));
     }
 
     bool read_failed() {
@@ -92,6 +111,9 @@ struct FileFlow : RowFlow {
     ImageReader& reader;
     bool grey_from_rgba;
     const FilterHooks& hooks;
+    const PaperLevel* paper; // null without --paper
+    VRect rect;
+    uint32_t rows_read = 0;
     std::vector<uint8_t> grey_row;
     bool colour_found = false;
     Failure failure;
@@ -109,6 +131,7 @@ bool covers_image(const VRect& r, const ImageLayout& image) {
 struct Plan {
     bool whole = false;
     bool colour_output = false;
+    int paper_level = kPaperUnchanged;
 };
 
 enum class Next { done, again };
@@ -152,7 +175,10 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
                       image_error))
         return image_failed();
 
-    FileFlow flow(reader, writer, grey_from_rgba, hooks);
+    std::unique_ptr<PaperLevel> paper;
+    if (plan.paper_level != kPaperUnchanged && !image.cmyk)
+        paper = std::make_unique<PaperLevel>(plan.paper_level, image.channels, image.bits);
+    FileFlow flow(reader, writer, grey_from_rgba, hooks, paper.get(), settings.filter_rect);
     RowStore store(image.width, image.height, image.channels, image.bits,
                    plan.whole || image.interlaced, flow);
     summary.whole_image = store.whole();
@@ -207,6 +233,52 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
     return Next::done;
 }
 
+// --paper auto: a pass over the file before the module runs, counting the filter rectangle's
+// pixels by luminance. The file is read and checked in full, as the run reads it, so a file
+// that fails here fails as the run would.
+bool find_paper_level(ByteSource& input, const Pipl& pipl, const RunRequest& request,
+                      const FilterHooks& hooks, PaperChoice& choice, Failure& failure) {
+    ImageError image_error;
+    const std::unique_ptr<ImageReader> reader = make_image_reader(input, image_error);
+    if (reader == nullptr || !reader->open(read_limits_for(pipl, request), image_error)) {
+        failure = failure_from(image_error);
+        return false;
+    }
+    const ImageLayout& image = reader->layout();
+    RunSettings settings;
+    std::string error;
+    const ExitStatus status = setup_run(request, pipl, image, settings, error);
+    if (status != kExitDone) return set_failure(failure, status, error);
+    if (image.cmyk) return true; // not decoded: the module refuses it
+    const VRect& r = settings.filter_rect;
+    LuminanceHistogram histogram{};
+    auto count_row = [&](const uint8_t* row) {
+        count_luminance(row, image.channels, image.bits, static_cast<size_t>(r.left),
+                        static_cast<size_t>(r.right), histogram);
+    };
+    bool read = true;
+    if (image.interlaced) {
+        std::vector<uint8_t> whole(image.row_bytes * image.height);
+        read = reader->read_image(whole.data(), image_error);
+        for (int32_t y = r.top; read && y < r.bottom; ++y)
+            count_row(whole.data() + static_cast<size_t>(y) * image.row_bytes);
+    } else {
+        std::vector<uint8_t> row(image.row_bytes);
+        for (int32_t y = 0; read && y < static_cast<int32_t>(image.height); ++y) {
+            if (hooks.interrupted != nullptr && hooks.interrupted())
+                return set_failure(failure, kExitCanceled, "stopped by Ctrl+C");
+            read = reader->read_row(row.data(), image_error);
+            if (read && y >= r.top && y < r.bottom) count_row(row.data());
+        }
+    }
+    if (!read || !reader->finish(image_error)) {
+        failure = failure_from(image_error);
+        return false;
+    }
+    choice = choose_paper_level(histogram);
+    return true;
+}
+
 } // namespace
 
 Failure filter_png(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl& pipl,
@@ -214,7 +286,16 @@ Failure filter_png(ByteSource& input, ByteSink& output, PluginEntry entry, const
     Failure failure;
     Plan plan;
     summary = FilterSummary{};
+    plan.paper_level = request.paper_level;
     try {
+        if (request.paper_auto) {
+            if (!find_paper_level(input, pipl, request, hooks, summary.paper, failure))
+                return failure;
+            summary.paper_auto = true;
+            plan.paper_level = summary.paper.level;
+            if (!input.rewind())
+                return Failure{kExitBadInput, "cannot read the file again: " + input.error};
+        }
         // At most three runs: as planned, with the image held, in colour.
         for (int run = 0; run < 3; ++run) {
             if (run > 0 && (!input.rewind() || !output.restart()))

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runner/image/byte_streams.h"
+#include "runner/image/paper_level.h"
 #include "runner/drive/run_filter.h"
 #include "runner/job/run_request.h"
 #include "runner/job/exit_status.h"
@@ -31,6 +32,8 @@ struct FilterSummary {
     bool whole_image = false; // the last run held the whole image
     size_t peak_rows = 0;
     std::vector<std::string> warnings; // what the reader left out, a line each
+    bool paper_auto = false; // the first pass chose `paper`
+    PaperChoice paper;
 };
 
 // Reads `input`, runs the module and writes the result to `output`. kExitDone, or why not;

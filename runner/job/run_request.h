@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "host/host_records.h"
+#include "runner/image/paper_level.h"
 #include "runner/image/png_writer.h"
 
 // 2^30 pixels: 32768 x 32768.
@@ -24,6 +25,10 @@ struct RunRequest {
     int16_t advance_error = 0;
     uint64_t max_pixels = kDefaultMaxPixels;
     int32_t compression = kDefaultCompression;
+    // --paper: the colour samples of the filter rectangle levelled before the module sees them
+    // (paper_level.h); with paper_auto the level is found from the file first.
+    int32_t paper_level = kPaperUnchanged;
+    bool paper_auto = false;
     // Threads compressing OUT.png: 0 until bfrun sets the processor count (a batch's workers
     // are given their share with --batch-worker N); the portable code takes 0 as 1.
     int32_t threads = 0;

@@ -105,8 +105,7 @@ Failure apply_file(const LoadedModule& module, const Options& options, const std
     Failure failure =
         filter_png(source, sink, module.entry, module.pipl, options.run, hooks, summary);
     if (options.show_message_box_text) stop_message_box_watch();
-    for (const std::string& warning : summary.warnings)
-        report_line(input + ": " + warning);
+    progress_events = nullptr;
     // OUT may be IN itself: the input is closed before the rename.
     source.close();
     if (failure.status == kExitDone && user_interrupted())

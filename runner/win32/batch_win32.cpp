@@ -91,6 +91,9 @@ void run_here(const Options& options, const LoadedModule& module,
             result = apply_file(module, options, item.input, item.output, events, k, summary);
         for (const std::string& warning : summary.warnings)
             events.line(item.input + ": " + warning);
+        // The level --paper auto chose, for a batch of the same paper to give as a number.
+        if (summary.paper_auto && !options.quiet)
+            events.line(item.input + ": " + paper_line(summary.paper));
         if (result.status != kExitDone)
             events.line(item.input + ": " + result.message);
         else if (!options.quiet)

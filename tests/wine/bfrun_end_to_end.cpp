@@ -300,6 +300,24 @@ void core_rgba8() {
           "hand-worked pixels");
     // Every alpha 0..255 in random colours, two bands and a short one.
     filter_and_check("core_rgba8", random_test_png(64, 20, 4, 8, 1));
+    // --paper auto on grey paper at 240 with one black pixel: the level is the paper's own
+    // grey (no noise above it), said first; the paper comes out transparent, the ink opaque.
+    TestPng paper;
+    paper.width = paper.height = 8;
+    paper.colour_type = 0;
+    paper.samples.assign(64, 240);
+    paper.samples[9] = 0;
+    write_bytes("paper.in.png", encode_test_png(paper));
+    std::string said;
+    CHECK(run_bfrun("apply paper.in.png paper.out.png --paper auto", &said, true) == 0, "paper");
+    const std::string first = "bfrun: paper.in.png: paper level 240 (auto)\n";
+    CHECK(said.substr(0, first.size()) == first, "said: %s", said.c_str());
+    std::vector<uint32_t> want(128, 0);
+    want[19] = 255;
+    CHECK(read_png("paper.out.png").samples == want, "the paper's alpha");
+    said.clear();
+    run_bfrun("apply paper.in.png paper.out.png --paper auto --quiet", &said, true);
+    CHECK(said.empty(), "--quiet said: %s", said.c_str());
 }
 
 void depths_and_colour_types() {

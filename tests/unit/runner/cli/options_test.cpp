@@ -41,6 +41,11 @@ TEST(Options, ApplyWithEveryOption) {
     EXPECT_EQ(o.run.abort_after, 1);
     EXPECT_EQ(o.run.advance_error_at, 3);
     EXPECT_EQ(o.run.advance_error, -128);
+    ASSERT_TRUE(parse({"apply", "a.png", "b.png", "--paper", "1"}, o, error));
+    EXPECT_EQ(o.run.paper_level, 1);
+    EXPECT_FALSE(o.run.paper_auto);
+    ASSERT_TRUE(parse({"apply", "a.png", "b.png", "--paper", "255", "--paper", "auto"}, o, error));
+    EXPECT_TRUE(o.run.paper_auto);
 }
 
 TEST(Options, Defaults) {
@@ -52,6 +57,8 @@ TEST(Options, Defaults) {
     EXPECT_EQ(o.run.depth, 0);
     EXPECT_TRUE(o.run.big_document);
     EXPECT_EQ(o.run.abort_after, -1);
+    EXPECT_EQ(o.run.paper_level, 255); // no change
+    EXPECT_FALSE(o.run.paper_auto);
     ASSERT_TRUE(
         parse({"apply", "a.png", "b.png", "--filter-case", "6", "--rect", "0,0,1,1"}, o, error));
     EXPECT_EQ(o.run.filter_case, 6); // given explicitly, it wins over the rectangle's 5
@@ -111,6 +118,9 @@ TEST(Options, BadCommandLines) {
         {{"apply", "scan.tif", "scan.JPG"},
          "scan.JPG names a JPEG file, and bfrun writes PNG only: give OUT a .png name"},
         {{"apply", "a.png", "out/b.tiff"}, "out/b.tiff names a TIFF file"},
+        {{"apply", "a.png", "b.png", "--paper", "0"}, "--paper takes auto or a level 1..255"},
+        {{"apply", "a.png", "b.png", "--paper", "256"}, "--paper takes auto or a level 1..255"},
+        {{"apply", "a.png", "b.png", "--paper", "abc"}, "--paper takes auto or a level 1..255"},
     };
     for (const auto& [args, why] : cases) {
         EXPECT_FALSE(parse(args, o, error)) << why;

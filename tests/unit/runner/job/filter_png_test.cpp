@@ -196,3 +196,48 @@ TEST(FilterPng, CtrlCAfterTheLastAbortPollAndDamageBelowTheRectangleStillFail) {
     EXPECT_NE(failure.message.find("the CRC of the IEND chunk"), std::string::npos)
         << failure.message;
 }
+
+TEST(FilterPng, PaperTakenToWhiteBeforeTheModuleRunsAndOnlyInTheRectangle) {
+    // 8 x 8 grey paper at 240, with ink 0 and 120 on the diagonal. At level 240 the module's
+    // alpha (255 - grey) is 0 for the paper (15 without), 255 for the ink at 0, and 127 for 120,
+    // which becomes 128 (127.5 rounded up).
+    TestPng image;
+    image.width = image.height = 8;
+    image.colour_type = 0;
+    image.samples.assign(64, 240);
+    for (size_t i = 0; i < 8; ++i)
+        image.samples[i * 9] = i % 2 != 0 ? 120 : 0;
+    const std::vector<uint8_t> file = encode_test_png(image);
+    auto alpha = [&](size_t p) {
+        return image.samples[p] == 240 ? 0 : image.samples[p] ? 127 : 255;
+    };
+    std::vector<uint8_t> out;
+    FilterSummary summary;
+    for (int32_t depth : {0, 32}) // the file's 8 bits, or float
+        for (const char* level : {"240", "auto"}) {
+            RunRequest request = options_for({"--paper", level});
+            request.depth = depth;
+            ASSERT_EQ(run(file, out, request, summary).status, kExitDone) << level << depth;
+            // No noise above the paper: auto takes its grey itself.
+            EXPECT_EQ(summary.paper.level, summary.paper_auto ? 240 : 255) << level;
+            const std::vector<uint8_t> got = decode(out);
+            for (size_t p = 0; p < 64; ++p)
+                ASSERT_EQ(got[2 * p + 1], alpha(p)) << p << " " << level << " " << depth;
+        }
+    // The top half selected: the rows below come through as they were, 240 and opaque.
+    ASSERT_EQ(run(file, out, options_for({"--paper", "240", "--rect", "0,0,4,8"}), summary).status,
+              kExitDone);
+    const std::vector<uint8_t> got = decode(out);
+    for (size_t p = 0; p < 64; ++p)
+        ASSERT_EQ(got[2 * p] * 256 + got[2 * p + 1],
+                  p < 32 ? alpha(p) : image.samples[p] * 256 + 255)
+            << p;
+    // A damaged end is found by the first pass, with the run's own status and line.
+    std::vector<uint8_t> damaged = file;
+    damaged.back() ^= 1;
+    const Failure plain = run(damaged, out, options_for({}), summary);
+    const Failure first_pass = run(damaged, out, options_for({"--paper", "auto"}), summary);
+    EXPECT_EQ(first_pass.status, kExitBadInput);
+    EXPECT_EQ(first_pass.message, plain.message);
+    EXPECT_EQ(summary.attempts, 0); // the module never ran
+}
