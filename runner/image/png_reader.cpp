@@ -25,42 +25,43 @@ bool PngReader::fail(int error, ImageError& failure) {
     const std::string size = std::to_string(h.width) + " x " + std::to_string(h.height);
     const std::string where = check_.where();
     if (check_failed_)
-        return image_fail(
-            failure, check_.out_of_memory() ? ImageErrorKind::out_of_memory : ImageErrorKind::bad_input,
-            check_.failure());
+        return image_fail(failure,
+                          check_.out_of_memory() ? ImageErrorKind::out_of_memory
+                                                 : ImageErrorKind::bad_input,
+                          check_.failure());
     switch (error) {
     case SPNG_IO_EOF:
         if (check_.position() == 0)
             return image_fail(failure, ImageErrorKind::bad_input, "the file is empty");
         return image_fail(failure, ImageErrorKind::bad_input,
-                        "the file ends early, after byte " + std::to_string(check_.position()) +
-                            " (in " + where + ")");
+                          "the file ends early, after byte " + std::to_string(check_.position()) +
+                              " (in " + where + ")");
     case SPNG_IO_ERROR:
         return image_fail(failure, ImageErrorKind::bad_input, "cannot read it: " + source_.error);
     case SPNG_ESIGNATURE:
         return image_fail(failure, ImageErrorKind::bad_input, "not a PNG file");
     case SPNG_ECHUNK_CRC:
         return image_fail(failure, ImageErrorKind::bad_input,
-                        "the CRC of " + check_.last_checked() + " does not match its contents");
+                          "the CRC of " + check_.last_checked() + " does not match its contents");
     case SPNG_EWIDTH:
     case SPNG_EHEIGHT:
         return image_fail(failure, ImageErrorKind::bad_input,
-                        "the header declares an impossible size (" + size + ")");
+                          "the header declares an impossible size (" + size + ")");
     case SPNG_EUSER_WIDTH:
     case SPNG_EUSER_HEIGHT:
         return image_fail(failure, ImageErrorKind::too_large,
-                        "the image (" + size + ") is larger than " + limits_.size_limit_owner +
-                            " (" + std::to_string(limits_.max_width) + " x " +
-                            std::to_string(limits_.max_height) + ")");
+                          "the image (" + size + ") is larger than " + limits_.size_limit_owner +
+                              " (" + std::to_string(limits_.max_width) + " x " +
+                              std::to_string(limits_.max_height) + ")");
     case SPNG_EBIT_DEPTH:
         return image_fail(failure, ImageErrorKind::bad_input,
-                        "the header declares bit depth " + std::to_string(h.bit_depth) +
-                            ", which colour type " + std::to_string(h.colour_type) +
-                            " does not have");
+                          "the header declares bit depth " + std::to_string(h.bit_depth) +
+                              ", which colour type " + std::to_string(h.colour_type) +
+                              " does not have");
     case SPNG_ECOLOR_TYPE:
         return image_fail(failure, ImageErrorKind::bad_input,
-                        "the header declares colour type " + std::to_string(h.colour_type) +
-                            ", which PNG does not have");
+                          "the header declares colour type " + std::to_string(h.colour_type) +
+                              ", which PNG does not have");
     case SPNG_EMEM:
         return image_fail(failure, ImageErrorKind::out_of_memory, "out of memory");
     case SPNG_ECHUNK_LIMITS:
@@ -68,28 +69,29 @@ bool PngReader::fail(int error, ImageError& failure) {
         // that is damaged data, not too much of it.
         if (check_.chunk_empty())
             return image_fail(failure, ImageErrorKind::bad_input,
-                            where +
-                                " is empty, where a chunk of its kind holds data (damaged data)");
+                              where +
+                                  " is empty, where a chunk of its kind holds data (damaged data)");
         return image_fail(failure, ImageErrorKind::too_large,
-                        where + " holds more than bfrun accepts for ancillary data (" +
-                            std::to_string(kChunkSizeLimit >> 20) + " MiB a chunk, " +
-                            std::to_string(kChunkCacheLimit >> 20) + " MiB in all)");
+                          where + " holds more than bfrun accepts for ancillary data (" +
+                              std::to_string(kChunkSizeLimit >> 20) + " MiB a chunk, " +
+                              std::to_string(kChunkCacheLimit >> 20) + " MiB in all)");
     case SPNG_EIDAT_TOO_SHORT:
         return image_fail(failure, ImageErrorKind::bad_input,
-                        "the image data ends before the last row");
+                          "the image data ends before the last row");
     case SPNG_EIDAT_STREAM:
     case SPNG_EZLIB:
-        return image_fail(failure, ImageErrorKind::bad_input, "the image data is damaged, in " + where);
+        return image_fail(failure, ImageErrorKind::bad_input,
+                          "the image data is damaged, in " + where);
     case SPNG_EFILTER:
         return image_fail(failure, ImageErrorKind::bad_input,
-                        "a row of the image data names an unknown filter (damaged data), in " +
-                            where);
+                          "a row of the image data names an unknown filter (damaged data), in " +
+                              where);
     case SPNG_ENOPLTE:
         return image_fail(failure, ImageErrorKind::bad_input,
-                        "a palette image without a palette (PLTE)");
+                          "a palette image without a palette (PLTE)");
     default:
         return image_fail(failure, ImageErrorKind::bad_input,
-                        std::string("malformed PNG (") + spng_strerror(error) + "), in " + where);
+                          std::string("malformed PNG (") + spng_strerror(error) + "), in " + where);
     }
 }
 
@@ -112,10 +114,10 @@ bool PngReader::open(const ReadLimits& limits, ImageError& failure) {
     const uint64_t pixels = uint64_t{ihdr.width} * ihdr.height;
     if (pixels > limits.max_pixels)
         return image_fail(failure, ImageErrorKind::too_large,
-                        "the image (" + std::to_string(ihdr.width) + " x " +
-                            std::to_string(ihdr.height) + ") has " + std::to_string(pixels) +
-                            " pixels, more than the limit of " + std::to_string(limits.max_pixels) +
-                            " (--max-pixels)");
+                          "the image (" + std::to_string(ihdr.width) + " x " +
+                              std::to_string(ihdr.height) + ") has " + std::to_string(pixels) +
+                              " pixels, more than the limit of " +
+                              std::to_string(limits.max_pixels) + " (--max-pixels)");
 
     const bool sixteen = ihdr.bit_depth == 16;
     const bool grey = ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE ||
@@ -168,9 +170,10 @@ bool PngReader::finish(ImageError& failure) {
     if (error != 0) return fail(error, failure);
     if (!check_.ended_with_iend())
         return image_fail(failure, ImageErrorKind::bad_input,
-                        "the file ends early, after byte " + std::to_string(check_.position()) +
-                            " (in " + check_.where() + ")");
+                          "the file ends early, after byte " + std::to_string(check_.position()) +
+                              " (in " + check_.where() + ")");
     std::string why;
-    if (!check_.image_data_complete(why)) return image_fail(failure, ImageErrorKind::bad_input, why);
+    if (!check_.image_data_complete(why))
+        return image_fail(failure, ImageErrorKind::bad_input, why);
     return true;
 }

@@ -23,10 +23,12 @@ bool PngWriter::fail(int error, ImageError& failure) {
             return image_fail(failure, ImageErrorKind::out_of_memory, "out of memory");
         return image_fail(failure, ImageErrorKind::write_failed, recompressor_->error());
     }
-    if (error == SPNG_IO_ERROR) return image_fail(failure, ImageErrorKind::write_failed, sink_.error);
-    if (error == SPNG_EMEM) return image_fail(failure, ImageErrorKind::out_of_memory, "out of memory");
+    if (error == SPNG_IO_ERROR)
+        return image_fail(failure, ImageErrorKind::write_failed, sink_.error);
+    if (error == SPNG_EMEM)
+        return image_fail(failure, ImageErrorKind::out_of_memory, "out of memory");
     return image_fail(failure, ImageErrorKind::write_failed,
-                    std::string("cannot encode the image (") + spng_strerror(error) + ")");
+                      std::string("cannot encode the image (") + spng_strerror(error) + ")");
 }
 
 bool PngWriter::start(uint32_t width, uint32_t height, int channels, int bits, int compression,

@@ -97,7 +97,7 @@ struct FileFlow : RowFlow {
     Failure failure;
     ImageError read_error;
     ImageError write_error; // set on the queue's thread, read once it has stopped
-    RowQueue queue;       // last: its thread stops before the rest goes
+    RowQueue queue;         // last: its thread stops before the rest goes
 };
 
 bool covers_image(const VRect& r, const ImageLayout& image) {

@@ -118,7 +118,7 @@ bool MemoryRows::write_row(const uint8_t* row) {
 }
 
 ImageError read_test_png(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
-                       ImageLayout* layout, const ReadLimits& limits) {
+                         ImageLayout* layout, const ReadLimits& limits) {
     MemorySource source(file);
     PngReader reader(source);
     ImageError failure;

@@ -28,7 +28,7 @@ TestPng random_test_png(uint32_t width, uint32_t height, int channels, int bits,
 
 // Reads the whole file, rows one by one (or at once when interlaced), then the end.
 ImageError read_test_png(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples = nullptr,
-                       ImageLayout* layout = nullptr, const ReadLimits& limits = {});
+                         ImageLayout* layout = nullptr, const ReadLimits& limits = {});
 
 // The byte offset of the n-th chunk of this type (its length field), or 0.
 size_t chunk_at(const std::vector<uint8_t>& file, const char* type, int n = 0);

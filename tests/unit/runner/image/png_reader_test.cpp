@@ -72,7 +72,8 @@ TEST(PngReader, InterlacedFilesGiveTheSameSamples) {
     read_test_png(encode_test_png(image), &plain);
     image.interlaced = true;
     ImageLayout layout;
-    EXPECT_EQ(read_test_png(encode_test_png(image), &interlaced, &layout).kind, ImageErrorKind::none);
+    EXPECT_EQ(read_test_png(encode_test_png(image), &interlaced, &layout).kind,
+              ImageErrorKind::none);
     EXPECT_TRUE(layout.interlaced);
     EXPECT_EQ(interlaced, plain);
     EXPECT_EQ(plain, image.samples);
@@ -112,8 +113,8 @@ TEST(PngReader, DamagedFilesAreRefusedSayingWhatAndWhere) {
     const uint8_t exif[12] = {0, 0, 0, 0, 'e', 'X', 'I', 'f'};
     empty_exif.insert(empty_exif.begin() + 33, exif, exif + 12);
     fix_crc(empty_exif, 33);
-    cases.push_back(
-        {"empty eXIf", empty_exif, ImageErrorKind::bad_input, "the eXIf chunk at byte 33 is empty"});
+    cases.push_back({"empty eXIf", empty_exif, ImageErrorKind::bad_input,
+                     "the eXIf chunk at byte 33 is empty"});
     edited("not a PNG", 1, 'Q', "not a PNG file");
     // Damaged image data is found by zlib or by the CRC, whichever reads it first.
     edited("IDAT data", idat + 8 + 40, good[idat + 48] ^ 0x10,
@@ -128,8 +129,8 @@ TEST(PngReader, DamagedFilesAreRefusedSayingWhatAndWhere) {
     edited("bit depth 0", ihdr + 8 + 8, 0, "the header declares bit depth 0",
            ImageErrorKind::bad_input, ihdr);
     // Width 0x00FFFFFF: a size the limits refuse before any decoding.
-    edited("huge size", ihdr + 8 + 1, 0xFF, "is larger than bfrun accepts", ImageErrorKind::too_large,
-           ihdr);
+    edited("huge size", ihdr + 8 + 1, 0xFF, "is larger than bfrun accepts",
+           ImageErrorKind::too_large, ihdr);
     for (size_t cut : {size_t{0}, size_t{5}, size_t{20}, idat + 30, idat_end, idat_end + 2,
                        iend + 4, good.size() - 1})
         cases.push_back({"cut", std::vector<uint8_t>(good.begin(), good.begin() + cut),
