@@ -407,7 +407,8 @@ void stops() {
 
 // JPEG and TIFF files: a progressive colour JPEG against what bfrun's reader decodes of it,
 // a tiled 16-bit RGBA TIFF against the samples written; a CMYK JPEG offered to the module as
-// CMYK, which refuses it; a cut JPEG and a floating-point TIFF refused as bad input.
+// CMYK, which refuses it; a cut JPEG, a floating-point TIFF and a CCITT one refused as bad
+// input.
 void formats() {
     TestPng rgba = random_test_png(45, 30, 4, 8, 91);
     TestJpeg jpeg;
@@ -452,6 +453,18 @@ void formats() {
     tiff.samples.resize(tiff.samples.size() * 2);
     write_bytes("formats.float.tif", encode_test_tiff(tiff));
     expect_failure("apply formats.float.tif formats.out.png", "formats.out.png", 2);
+    // CCITT Group 4, which bfrun's libtiff is built without.
+    tiff = TestTiff{};
+    tiff.width = tiff.height = 1;
+    tiff.samples = {0, 0, 0};
+    std::vector<uint8_t> fax = encode_test_tiff(tiff);
+    set_tiff_short(fax, 259, 4);
+    write_bytes("formats.fax.tif", fax);
+    said.clear();
+    CHECK(run_bfrun("apply formats.fax.tif formats.out.png", &said, true) == 2, "a G4 TIFF");
+    CHECK(said == "bfrun: formats.fax.tif: the TIFF's image is compressed with CCITT Group 4 "
+                  "(compression 4), which bfrun does not read\n",
+          "said: %s", said.c_str());
 }
 
 void put_big_endian(std::vector<uint8_t>& file, size_t at, uint32_t value) {

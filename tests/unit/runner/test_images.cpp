@@ -154,6 +154,21 @@ std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
     return file.bytes;
 }
 
+void set_tiff_short(std::vector<uint8_t>& file, uint16_t tag, uint16_t value) {
+    auto get = [&](size_t at, int bytes) {
+        uint32_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = v << 8 | file[at + i];
+        return v;
+    };
+    const size_t ifd = get(4, 4);
+    for (size_t entry = ifd + 2; entry < ifd + 2 + 12 * get(ifd, 2); entry += 12)
+        if (get(entry, 2) == tag) {
+            file[entry + 8] = static_cast<uint8_t>(value);
+            file[entry + 9] = static_cast<uint8_t>(value >> 8);
+        }
+}
+
 ImageError read_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
                            ImageLayout* layout, const ReadLimits& limits, ImageMetadata* metadata) {
     MemorySource source(file);

@@ -38,6 +38,9 @@ struct TestTiff {
 };
 
 std::vector<uint8_t> encode_test_tiff(const TestTiff& t);
+// Sets a SHORT tag of the first directory of a little-endian file, for values libtiff will not
+// write (a compression it was built without).
+void set_tiff_short(std::vector<uint8_t>& file, uint16_t tag, uint16_t value);
 
 // Reads the whole file through the reader make_image_reader picks, row by row, then the end.
 ImageError read_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,

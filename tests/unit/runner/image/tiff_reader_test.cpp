@@ -122,8 +122,14 @@ TEST(TiffReader, WhatItDoesNotReadIsRefusedSayingWhatItIs) {
         {tiff(1, 8, 3, 8, {1, 2, 3}), "CIE L*a*b*"},
         {tiff(1, 2, 3, 4, {1, 2}), "4-bit colour samples"},
     };
-    for (const auto& [image, what] : refused) {
-        failure = read_test_image(encode_test_tiff(image), nullptr);
+    std::vector<std::pair<std::vector<uint8_t>, const char*>> files;
+    for (const auto& [image, what] : refused)
+        files.emplace_back(encode_test_tiff(image), what);
+    files.emplace_back(encode_test_tiff(tiff(1, 1, 1, 8, {0})),
+                       "an unknown scheme (compression 60000)");
+    set_tiff_short(files.back().first, 259, 60000);
+    for (const auto& [file, what] : files) {
+        failure = read_test_image(file, nullptr);
         EXPECT_EQ(failure.kind, ImageErrorKind::bad_input) << what;
         EXPECT_NE(failure.message.find(what), std::string::npos) << failure.message;
     }
