@@ -47,9 +47,11 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 build_windows() {
     fetch_libspng_source
+    ensure_image_libraries x86-64
     cmake -S "$repo" -B "$build_root/win64" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
-        -DBRIGHTFADE_LIBSPNG_SOURCE="$libspng_source" >/dev/null
+        -DBRIGHTFADE_LIBSPNG_SOURCE="$libspng_source" \
+        -DBRIGHTFADE_IMAGE_LIBRARIES="$(image_libraries_prefix x86-64)" >/dev/null
     cmake --build "$build_root/win64" -j "$jobs" "$@"
 }
 
@@ -77,6 +79,11 @@ fetch_libspng_source() {
     cp "$debian_source_dsc" "$libspng_source/"
 }
 
+# --- bfrun's JPEG and TIFF libraries ---------------------------------------------------------
+# libjpeg-turbo and libtiff: natively Debian's -dev packages; for Windows compiled from Debian's
+# source packages, static, once per machine (tools/image-libraries.sh).
+source "$repo/tools/image-libraries.sh"
+
 # --- Windows ARM64 ----------------------------------------------------------------------------
 # The toolchain (clang with a runtime built from Debian's sources) and the arm64 Debian root
 # with Debian's arm64 Wine, run through qemu-user.
@@ -88,10 +95,12 @@ source "$repo/tools/arm64-wine.sh"
 build_arm64() {
     fetch_libspng_source
     ensure_arm64_toolchain
+    ensure_image_libraries arm64
     cmake -S "$repo" -B "$build_root/arm64" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-aarch64.cmake" \
         -DBRIGHTFADE_ARM64_SYSROOT="$arm64_sysroot" \
         -DBRIGHTFADE_LIBSPNG_SOURCE="$libspng_source" \
+        -DBRIGHTFADE_IMAGE_LIBRARIES="$(image_libraries_prefix arm64)" \
         -DBRIGHTFADE_X86_64_MODULE="$build_root/win64/Brightfade.8bf" >/dev/null
     cmake --build "$build_root/arm64" -j "$jobs" "$@"
 }

@@ -2,11 +2,30 @@
 
 #include <cstring>
 
+#include "runner/image/jpeg_reader.h"
 #include "runner/image/png_reader.h"
+#include "runner/image/tiff_reader.h"
 
 bool ImageReader::read_image(uint8_t* image, ImageError& failure) {
     for (uint32_t y = 0; y < layout_.height; ++y)
         if (!read_row(image + size_t{y} * layout_.row_bytes, failure)) return false;
+    return true;
+}
+
+bool within_read_limits(uint32_t width, uint32_t height, const ReadLimits& limits,
+                        ImageError& failure) {
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width > limits.max_width || height > limits.max_height)
+        return image_fail(failure, ImageErrorKind::too_large,
+                          "the image (" + size + ") is larger than " + limits.size_limit_owner +
+                              " (" + std::to_string(limits.max_width) + " x " +
+                              std::to_string(limits.max_height) + ")");
+    const uint64_t pixels = uint64_t{width} * height;
+    if (pixels > limits.max_pixels)
+        return image_fail(failure, ImageErrorKind::too_large,
+                          "the image (" + size + ") has " + std::to_string(pixels) +
+                              " pixels, more than the limit of " +
+                              std::to_string(limits.max_pixels) + " (--max-pixels)");
     return true;
 }
 
@@ -44,7 +63,9 @@ std::unique_ptr<ImageReader> make_image_reader(ByteSource& source, ImageError& f
     case ImageFormat::png:
         return std::make_unique<PngReader>(source);
     case ImageFormat::jpeg:
+        return std::make_unique<JpegReader>(source);
     case ImageFormat::tiff:
+        return std::make_unique<TiffReader>(source);
     case ImageFormat::unknown:
         break;
     }

@@ -18,7 +18,16 @@ struct ReadLimits {
     uint32_t max_height = 0x7FFFFFFF;
     const char* size_limit_owner = "bfrun accepts"; // "... is larger than the module accepts"
     uint64_t max_pixels = UINT64_MAX;
+    // The most a reader's library may allocate besides the rows it gives: libjpeg's
+    // coefficients of a progressive JPEG, which it holds whole; one strip or one row of tiles
+    // of a TIFF.
+    uint64_t max_decoder_bytes = uint64_t{1} << 30;
 };
+
+// The size checks of every reader before anything is decoded: width and height within the
+// limits, the pixels within --max-pixels; false with a too_large failure that says which.
+bool within_read_limits(uint32_t width, uint32_t height, const ReadLimits& limits,
+                        ImageError& failure);
 
 // The rows as decoded: always with alpha (grey + alpha or RGBA, opaque where the file has no
 // alpha), 8 or 16 bits, 16-bit samples in the machine's byte order. A CMYK file is described

@@ -38,8 +38,13 @@ ExitStatus setup_run(const RunRequest& request, const Pipl& pipl, const ImageLay
                      RunSettings& settings, std::string& error) {
     settings = RunSettings{};
     settings.depth = request.depth == 32 ? 32 : image.bits;
-    settings.image_mode =
-        request.mode >= 0 ? request.mode : mode_for_planes(image.channels, settings.depth);
+    // A CMYK file is offered as what it is, which the module refuses with its own message.
+    if (request.mode >= 0)
+        settings.image_mode = request.mode;
+    else if (image.cmyk)
+        settings.image_mode = image.bits == 16 ? plugInModeCMYK64 : plugInModeCMYKColor;
+    else
+        settings.image_mode = mode_for_planes(image.channels, settings.depth);
     settings.filter_case = request.filter_case;
     if (request.has_rect) {
         const VRect& r = request.rect;

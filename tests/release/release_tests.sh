@@ -49,6 +49,10 @@ tops=("Brightfade-$version" "Brightfade-$version-arm64")
 tested_builds=("$build_root/win64" "$build_root/arm64")
 release_builds=("$build_root/release/win64" "$build_root/release/arm64")
 runtime_notices=(third-party/mingw-w64-runtime.txt third-party/runtime.txt)
+# The licences of the libraries bfrun.exe links, in both zips.
+library_notices=(third-party/libspng/LICENSE third-party/zlib/copyright
+    third-party/libjpeg-turbo/LICENSE.md third-party/libjpeg-turbo/README.ijg
+    third-party/libtiff/LICENSE.md)
 
 if ! "$repo/tools/release"; then
     result tools_release 1
@@ -71,7 +75,8 @@ zip_entries() { # index into zips
     local package=$unpacked/$top entries listing name expected
     entries=$(unzip -Z1 "$dist/$zip_name")
     [ "$entries" = "$(LC_ALL=C sort <<<"$entries")" ] || fail "entries not in sorted order"
-    for name in "${text_entries[@]}" "${binary_entries[@]}" "${runtime_notices[$1]}"; do
+    for name in "${text_entries[@]}" "${binary_entries[@]}" "${runtime_notices[$1]}" \
+        "${library_notices[@]}"; do
         grep -qxF "$top/$name" <<<"$entries" || fail "no $top/$name"
     done
     # Whatever the build put in third-party/ is shipped; nothing else beyond the list above.
@@ -224,11 +229,14 @@ version_everywhere() {
     grep -qE '^  g\+\+-mingw-w64-x86-64-posix +[0-9]' "$unpacked/${tops[0]}/BUILDINFO" ||
         fail "BUILDINFO: the x86-64 compiler"
     grep -qE '^  clang-14 +[0-9]' "$unpacked/${tops[1]}/BUILDINFO" || fail "BUILDINFO: the ARM64 compiler"
-    local source
-    for source in mingw-w64 llvm-toolchain-14 zlib libspng; do
-        tr -d '\r' <"$unpacked/${tops[1]}/BUILDINFO" |
-            grep -qE "^Debian source compiled: ${source}_.*\.dsc, sha256 [0-9a-f]{64}$" ||
-            fail "BUILDINFO: the ARM64 build's $source source"
+    local source i
+    for source in mingw-w64 llvm-toolchain-14 zlib libspng libjpeg-turbo tiff; do
+        for i in 0 1; do
+            case $i:$source in 0:mingw-w64 | 0:llvm-* | 0:zlib) continue ;; esac
+            tr -d '\r' <"$unpacked/${tops[$i]}/BUILDINFO" |
+                grep -qE "^Debian source compiled: ${source}_.*\.dsc, sha256 [0-9a-f]{64}$" ||
+                fail "BUILDINFO of ${tops[$i]}: the $source source"
+        done
     done
 }
 check version_and_buildinfo version_everywhere

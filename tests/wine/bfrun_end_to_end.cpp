@@ -1,7 +1,7 @@
-// bfrun driving the real Brightfade.8bf under Wine, on PNG files made here: every output pixel
-// is read back with stb_image (a decoder of its own, not bfrun's) and checked against the
-// plain kernel run on the matted input, plus hand-worked pixels; the host's options, damaged
-// files, batches and failures against their exit statuses.
+// bfrun driving the real Brightfade.8bf under Wine, on PNG, JPEG and TIFF files made here: every
+// output pixel is read back with stb_image (a decoder of its own, not bfrun's) and checked
+// against the plain kernel run on the matted input, plus hand-worked pixels; the host's options,
+// damaged files, batches and failures against their exit statuses.
 // Usage: bfrun_end_to_end BFRUN.EXE CASE (see the table at the end).
 #include <windows.h>
 
@@ -29,6 +29,7 @@
 
 #include "runner/drive/matting.h"
 #include "runner/drive/sample_scale.h"
+#include "tests/unit/runner/test_images.h"
 #include "tests/unit/runner/test_png.h"
 #include "transform/rows.h"
 
@@ -254,15 +255,21 @@ void compare(const Image& got, const Image& want, const char* what) {
     CHECK(wrong == 0, "%s: %zu of %zu samples differ", what, wrong, got.samples.size());
 }
 
-// One image through bfrun, every pixel checked.
-void filter_and_check(const std::string& name, const TestPng& in, bool float_layer = false) {
-    const std::string in_path = name + ".in.png", out_path = name + ".out.png";
-    write_bytes(in_path, encode_test_png(in));
+// One file through bfrun, every pixel checked against the plain kernel on `in`, the file's
+// pixels.
+void filter_file_and_check(const std::string& name, const std::string& in_path, const TestPng& in,
+                           bool float_layer = false) {
+    const std::string out_path = name + ".out.png";
     DeleteFileA(out_path.c_str());
     const int status =
         run_bfrun("apply " + in_path + " " + out_path + (float_layer ? " --depth 32" : ""));
     CHECK(status == 0, "%s: bfrun exited with %d", name.c_str(), status);
     if (status == 0) compare(read_png(out_path), expected_output(in, float_layer), name.c_str());
+}
+
+void filter_and_check(const std::string& name, const TestPng& in, bool float_layer = false) {
+    write_bytes(name + ".in.png", encode_test_png(in));
+    filter_file_and_check(name, name + ".in.png", in, float_layer);
 }
 
 // The input with some colour types reduced from a random RGBA or grey + alpha image.
@@ -420,6 +427,68 @@ void stops() {
     expect_failure("apply stops.in.png stops.out.png --filter-case 1", "stops.out.png", 6);
     // Grey mode for an RGBA layer: a plane count the module does not expect.
     expect_failure("apply stops.in.png stops.out.png --mode 1", "stops.out.png", 7);
+}
+
+// JPEG and TIFF files: a progressive colour JPEG against what bfrun's reader decodes of it,
+// a tiled 16-bit RGBA TIFF against the samples written; a CMYK JPEG offered to the module as
+// CMYK, which refuses it; a cut JPEG, a floating-point TIFF and a CCITT one refused as bad
+// input.
+void formats() {
+    TestPng rgba = random_test_png(45, 30, 4, 8, 91);
+    TestJpeg jpeg;
+    jpeg.width = 45;
+    jpeg.height = 30;
+    jpeg.progressive = true;
+    for (size_t i = 0; i < rgba.samples.size(); ++i)
+        if (i % 4 != 3) jpeg.samples.push_back(rgba.samples[i]);
+    const std::vector<uint8_t> jpeg_file = encode_test_jpeg(jpeg);
+    write_bytes("formats.jpg", jpeg_file);
+    TestPng decoded = rgba;
+    const ImageError failure = read_test_image(jpeg_file, &decoded.samples);
+    CHECK(failure.kind == ImageErrorKind::none, "the JPEG: %s", failure.message.c_str());
+    filter_file_and_check("formats_jpeg", "formats.jpg", decoded);
+
+    TestPng rgba16 = random_test_png(37, 29, 4, 16, 92);
+    TestTiff tiff;
+    tiff.width = 37;
+    tiff.height = 29;
+    tiff.samples_per_pixel = 4;
+    tiff.bits = 16;
+    tiff.extra_sample = 2; // unassociated alpha
+    tiff.compression = 5;  // LZW
+    tiff.tile = 16;
+    tiff.samples = rgba16.samples;
+    write_bytes("formats.tif", encode_test_tiff(tiff));
+    filter_file_and_check("formats_tiff", "formats.tif", rgba16);
+
+    TestJpeg cmyk = jpeg;
+    cmyk.components = 4;
+    cmyk.samples.resize(size_t{45} * 30 * 4, 100);
+    write_bytes("formats.cmyk.jpg", encode_test_jpeg(cmyk));
+    expect_failure("apply formats.cmyk.jpg formats.out.png", "formats.out.png", 6);
+    write_bytes("formats.cut.jpg", std::vector<uint8_t>(jpeg_file.begin(), jpeg_file.end() - 300));
+    std::string said;
+    CHECK(run_bfrun("apply formats.cut.jpg formats.out.png", &said, true) == 2, "a cut JPEG");
+    CHECK(said.find("bfrun: formats.cut.jpg: the file ends early, after byte ") == 0 &&
+              said.find("(libjpeg: Premature end of JPEG file)\n") != std::string::npos,
+          "said: %s", said.c_str());
+    tiff.sample_format = 3; // floating point
+    tiff.bits = 32;
+    tiff.samples.resize(tiff.samples.size() * 2);
+    write_bytes("formats.float.tif", encode_test_tiff(tiff));
+    expect_failure("apply formats.float.tif formats.out.png", "formats.out.png", 2);
+    // CCITT Group 4, which bfrun's libtiff is built without.
+    tiff = TestTiff{};
+    tiff.width = tiff.height = 1;
+    tiff.samples = {0, 0, 0};
+    std::vector<uint8_t> fax = encode_test_tiff(tiff);
+    set_tiff_short(fax, 259, 4);
+    write_bytes("formats.fax.tif", fax);
+    said.clear();
+    CHECK(run_bfrun("apply formats.fax.tif formats.out.png", &said, true) == 2, "a G4 TIFF");
+    CHECK(said == "bfrun: formats.fax.tif: the TIFF's image is compressed with CCITT Group 4 "
+                  "(compression 4), which bfrun does not read\n",
+          "said: %s", said.c_str());
 }
 
 void put_big_endian(std::vector<uint8_t>& file, size_t at, uint32_t value) {
@@ -848,6 +917,7 @@ const Case kCases[] = {
     {"selection", selection},
     {"quirks", host_quirks},
     {"stops", stops},
+    {"formats", formats},
     {"bad_files", bad_files},
     {"batch", batch},
     {"in_place", in_place},

@@ -78,3 +78,18 @@ TEST(RunSetup, SettingsFromTheFilterCaseTable) {
     EXPECT_EQ(setup_run(options, pipl, grey16(10, 10), s, error), kExitBadModule);
     EXPECT_EQ(error, "the module's property list has no filter case 4");
 }
+
+TEST(RunSetup, ACmykFileIsOfferedInACmykMode) {
+    RunRequest options;
+    options.filter_case = 4;
+    RunSettings s;
+    std::string error;
+    ImageLayout cmyk = grey16(10, 10);
+    cmyk.channels = 4;
+    cmyk.cmyk = true;
+    ASSERT_EQ(setup_run(options, module_list(), cmyk, s, error), kExitDone) << error;
+    EXPECT_EQ(s.image_mode, plugInModeCMYK64);
+    cmyk.bits = 8;
+    ASSERT_EQ(setup_run(options, module_list(), cmyk, s, error), kExitDone) << error;
+    EXPECT_EQ(s.image_mode, plugInModeCMYKColor);
+}

@@ -1,0 +1,66 @@
+// Fuzz target: bfrun's readers on arbitrary files, in memory, through make_image_reader as
+// bfrun takes a file: a PNG, JPEG or TIFF by its first bytes, read row by row (or at once when
+// interlaced) to its end. Images are capped at 2^16 pixels and the libraries' own memory at
+// 16 MiB, so no input costs much memory or time.
+//
+// Checked on every input, and the input aborts when one fails:
+//   - a refused file gets a status and one printable line that says why;
+//   - a file the reader takes has the layout the rows are made of (2 or 4 channels, 8 or 16
+//     bits, rows of width x channels x bytes), within the limits.
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "runner/image/image_reader.h"
+#include "runner/job/exit_status.h"
+
+namespace {
+
+constexpr uint64_t kMaxPixels = uint64_t{1} << 16;
+
+void require(bool condition) {
+    if (!condition) std::abort();
+}
+
+void require_one_line(const ImageError& error) {
+    const Failure failure = failure_from(error);
+    require(failure.status != kExitDone && !failure.message.empty());
+    for (char c : failure.message)
+        require(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    MemorySource source(data, size);
+    ImageError failure;
+    const std::unique_ptr<ImageReader> reader = make_image_reader(source, failure);
+    if (reader == nullptr) {
+        require_one_line(failure);
+        return 0;
+    }
+    ReadLimits limits;
+    limits.max_pixels = kMaxPixels;
+    limits.max_decoder_bytes = uint64_t{16} << 20;
+    if (!reader->open(limits, failure)) {
+        require_one_line(failure);
+        return 0;
+    }
+    const ImageLayout& layout = reader->layout();
+    require(layout.channels == 2 || layout.channels == 4);
+    require(layout.bits == 8 || layout.bits == 16);
+    require(layout.width > 0 && layout.height > 0 &&
+            uint64_t{layout.width} * layout.height <= kMaxPixels);
+    require(layout.row_bytes == size_t{layout.width} * layout.channels * (layout.bits / 8));
+    std::vector<uint8_t> rows(layout.row_bytes * layout.height);
+    bool read = true;
+    if (layout.interlaced) {
+        read = reader->read_image(rows.data(), failure);
+    } else {
+        for (uint32_t y = 0; read && y < layout.height; ++y)
+            read = reader->read_row(rows.data() + y * layout.row_bytes, failure);
+    }
+    if (!read || !reader->finish(failure)) require_one_line(failure);
+    return 0;
+}

@@ -1,0 +1,147 @@
+// The JPEG reader on files libjpeg writes: grey and colour at their values (within JPEG's
+// loss), progressive as baseline, CMYK described, the density and Exif read; limits, cut and
+// damaged files refused rather than filled in with grey.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "tests/unit/runner/test_images.h"
+
+namespace {
+
+// 16 x 8 (or wider and higher): the left 8 columns one colour, the rest another, so that each
+// 8 x 8 block decodes almost exactly.
+TestJpeg two_blocks(int components, const std::vector<uint8_t>& left,
+                    const std::vector<uint8_t>& right, uint32_t width = 16, uint32_t height = 8) {
+    TestJpeg image;
+    image.width = width;
+    image.height = height;
+    image.components = components;
+    for (uint32_t i = 0; i < width * height; ++i) {
+        const std::vector<uint8_t>& colour = i % width < 8 ? left : right;
+        image.samples.insert(image.samples.end(), colour.begin(), colour.end());
+    }
+    return image;
+}
+
+void expect_near(const std::vector<uint8_t>& got, size_t at, std::vector<int> want) {
+    for (size_t k = 0; k < want.size(); ++k)
+        EXPECT_LE(std::abs(got[at + k] - want[k]), 3) << "sample " << at + k;
+}
+
+} // namespace
+
+TEST(JpegReader, GreyAndColourGiveTheirValuesOpaque) {
+    std::vector<uint8_t> samples;
+    ImageLayout layout;
+    ImageError failure =
+        read_test_image(encode_test_jpeg(two_blocks(1, {50}, {200})), &samples, &layout);
+    ASSERT_EQ(failure.kind, ImageErrorKind::none) << failure.message;
+    EXPECT_EQ(layout.channels, 2);
+    EXPECT_EQ(layout.bits, 8);
+    expect_near(samples, 2 * (3 * 16 + 2), {50, 255});
+    expect_near(samples, 2 * (5 * 16 + 13), {200, 255});
+
+    const TestJpeg colour = two_blocks(3, {200, 100, 50}, {20, 180, 240});
+    failure = read_test_image(encode_test_jpeg(colour), &samples, &layout);
+    ASSERT_EQ(failure.kind, ImageErrorKind::none) << failure.message;
+    EXPECT_EQ(layout.channels, 4);
+    EXPECT_FALSE(layout.cmyk);
+    expect_near(samples, 4 * (4 * 16 + 2), {200, 100, 50, 255});
+    expect_near(samples, 4 * (7 * 16 + 14), {20, 180, 240, 255});
+
+    // Progressive coding loses nothing more: the same pixels.
+    TestJpeg progressive = colour;
+    progressive.progressive = true;
+    std::vector<uint8_t> again;
+    EXPECT_EQ(read_test_image(encode_test_jpeg(progressive), &again).kind, ImageErrorKind::none);
+    EXPECT_EQ(again, samples);
+}
+
+TEST(JpegReader, CmykIsDescribedNotDecoded) {
+    ImageLayout layout;
+    const ImageError failure = read_test_image(
+        encode_test_jpeg(two_blocks(4, {1, 2, 3, 4}, {5, 6, 7, 8})), nullptr, &layout);
+    EXPECT_TRUE(layout.cmyk);
+    EXPECT_EQ(layout.channels, 4);
+    EXPECT_EQ(failure.kind, ImageErrorKind::bad_input);
+    EXPECT_NE(failure.message.find("CMYK"), std::string::npos) << failure.message;
+}
+
+TEST(JpegReader, TheDensityAndTheExifBlockAreRead) {
+    TestJpeg image = two_blocks(1, {0}, {0});
+    image.density_unit = 1;
+    image.x_density = 600;
+    image.y_density = 300;
+    image.exif = {'M', 'M', 0, 42, 0, 0, 0, 8};
+    ImageMetadata metadata;
+    ASSERT_EQ(read_test_image(encode_test_jpeg(image), nullptr, nullptr, {}, &metadata).kind,
+              ImageErrorKind::none);
+    EXPECT_TRUE(metadata.has_resolution);
+    EXPECT_EQ(metadata.unit, 1);
+    EXPECT_EQ(metadata.pixels_per_unit_x, 23622u); // 600 / 0.0254 = 23622.05
+    EXPECT_EQ(metadata.pixels_per_unit_y, 11811u); // 11811.02
+    ASSERT_EQ(metadata.chunks.size(), 1u);
+    EXPECT_EQ(metadata.chunks[0].type, "eXIf");
+    EXPECT_EQ(metadata.chunks[0].data, image.exif);
+    image.density_unit = 2; // per centimetre
+    image.exif.clear();
+    read_test_image(encode_test_jpeg(image), nullptr, nullptr, {}, &metadata);
+    EXPECT_EQ(metadata.pixels_per_unit_x, 60000u);
+    EXPECT_TRUE(metadata.chunks.empty());
+}
+
+TEST(JpegReader, LimitsAndDamageAreRefusedNotFilledIn) {
+    TestJpeg image = two_blocks(3, {200, 100, 50}, {20, 180, 240});
+    image.progressive = true;
+    const std::vector<uint8_t> good = encode_test_jpeg(image);
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> file;
+        ReadLimits limits;
+        ImageErrorKind kind;
+        std::string message;
+    };
+    ReadLimits narrow, few_pixels, little_memory;
+    narrow.max_width = 15;
+    few_pixels.max_pixels = 127;
+    // 128 x 128 progressive, 4:2:0: 384 blocks of coefficients, 48 KiB.
+    little_memory.max_decoder_bytes = 16384;
+    TestJpeg large = two_blocks(3, {1, 2, 3}, {4, 5, 6}, 128, 128);
+    large.progressive = true;
+    std::vector<uint8_t> cut(good.begin(), good.begin() + good.size() * 2 / 3);
+    std::vector<uint8_t> no_end(good.begin(), good.end() - 2);
+    // A frame header of 11 bytes for 5 components, which need 23.
+    const std::vector<uint8_t> bad_frame = {0xFF, 0xD8, 0xFF, 0xC0, 0,    11, 8,    0,   8,
+                                            0,    8,    5,    1,    0x11, 0,  0xFF, 0xD9};
+    const Case cases[] = {
+        {"narrow", good, narrow, ImageErrorKind::too_large, "the image (16 x 8) is larger than"},
+        {"pixels", good, few_pixels, ImageErrorKind::too_large, "has 128 pixels, more than"},
+        {"memory", encode_test_jpeg(large), little_memory, ImageErrorKind::too_large,
+         "more memory to decode"},
+        {"cut", cut, {}, ImageErrorKind::bad_input, "the file ends early"},
+        {"no end marker", no_end, {}, ImageErrorKind::bad_input, "Premature end of JPEG file"},
+        {"bad frame",
+         bad_frame,
+         {},
+         ImageErrorKind::bad_input,
+         "malformed JPEG at byte 4 (libjpeg: Bogus marker length)"},
+    };
+    for (const Case& c : cases) {
+        const ImageError failure = read_test_image(c.file, nullptr, nullptr, c.limits);
+        EXPECT_EQ(failure.kind, c.kind) << c.what << ": " << failure.message;
+        EXPECT_NE(failure.message.find(c.message), std::string::npos)
+            << c.what << ": " << failure.message;
+    }
+    // Scan data overwritten with a restart marker it does not expect: libjpeg warns of a
+    // segment ended early and would fill it in.
+    std::vector<uint8_t> damaged = encode_test_jpeg(two_blocks(1, {50}, {200}));
+    damaged[damaged.size() - 6] = 0xFF;
+    damaged[damaged.size() - 5] = 0xD3;
+    const ImageError failure = read_test_image(damaged, nullptr);
+    EXPECT_EQ(failure.kind, ImageErrorKind::bad_input);
+    EXPECT_NE(
+        failure.message.find("damaged at byte 328 (libjpeg: Corrupt JPEG data: premature end"),
+        std::string::npos)
+        << failure.message;
+}

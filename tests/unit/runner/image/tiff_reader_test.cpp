@@ -1,0 +1,187 @@
+// The TIFF reader on files libtiff writes: every kind it reads gives its samples exactly (grey
+// + alpha or RGBA), whatever the storage; associated alpha un-premultiplied by hand-worked
+// values; CMYK described; what it does not read refused saying what the file is; limits and
+// damage refused.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "tests/unit/runner/test_images.h"
+
+namespace {
+
+TestTiff tiff(uint32_t width, uint16_t photometric, uint16_t samples, uint16_t bits,
+              std::vector<uint8_t> data) {
+    TestTiff t;
+    t.width = width;
+    t.height = 1;
+    t.photometric = photometric;
+    t.samples_per_pixel = samples;
+    t.bits = bits;
+    t.samples = std::move(data);
+    return t;
+}
+
+std::vector<uint8_t> u16(std::initializer_list<uint16_t> values) {
+    std::vector<uint8_t> bytes(values.size() * 2);
+    std::memcpy(bytes.data(), values.begin(), bytes.size());
+    return bytes;
+}
+
+// A random RGBA image of `bits`, stored as `base` says otherwise.
+TestTiff random_rgba(const TestTiff& base, uint32_t width, uint32_t height) {
+    TestTiff t = base;
+    t.width = width;
+    t.height = height;
+    t.samples_per_pixel = 4;
+    t.extra_sample = 2; // unassociated alpha
+    t.samples.resize(size_t{width} * height * 4 * t.bits / 8);
+    uint32_t state = 12345;
+    for (uint8_t& b : t.samples)
+        b = static_cast<uint8_t>((state = state * 1103515245 + 12345) >> 16);
+    return t;
+}
+
+} // namespace
+
+TEST(TiffReader, EveryKindItReadsGivesItsSamples) {
+    TestTiff white_is_zero = tiff(2, 0, 1, 8, {0, 77});
+    TestTiff bilevel = tiff(3, 0, 1, 1, {0x40}); // white, black, white
+    TestTiff associated = tiff(3, 2, 4, 8, {64, 32, 0, 128, 10, 10, 10, 0, 100, 50, 200, 200});
+    associated.extra_sample = 1;
+    TestTiff associated16 = tiff(1, 2, 4, 16, u16({16384, 0, 65535, 32768}));
+    associated16.extra_sample = 1;
+    TestTiff unspecified = tiff(2, 1, 2, 8, {9, 1, 8, 2}); // grey and a sample of no meaning
+    unspecified.extra_sample = 0;
+    TestTiff palette = tiff(2, 3, 1, 2, {0x60}); // indices 1, 2
+    palette.colour_map = {0, 65535, 32896, 0, 0, 0, 257, 0, 0, 0, 514, 0};
+    struct Case {
+        const char* what;
+        TestTiff image;
+        int channels, bits;
+        std::vector<uint8_t> want;
+    };
+    const Case cases[] = {
+        {"grey", tiff(2, 1, 1, 8, {0, 77}), 2, 8, {0, 255, 77, 255}},
+        {"white is 0", white_is_zero, 2, 8, {255, 255, 178, 255}},
+        {"bilevel, white is 0", bilevel, 2, 8, {255, 255, 0, 255, 255, 255}},
+        {"RGB", tiff(2, 2, 3, 8, {1, 2, 3, 4, 5, 6}), 4, 8, {1, 2, 3, 255, 4, 5, 6, 255}},
+        {"RGB 16", tiff(1, 2, 3, 16, u16({1, 300, 65535})), 4, 16, u16({1, 300, 65535, 65535})},
+        // 64 * 255 / 128 = 127.5 -> 128; 50 * 255 / 200 = 63.75 -> 64; alpha 0 -> black.
+        {"associated alpha", associated, 4, 8, {128, 64, 0, 128, 0, 0, 0, 0, 128, 64, 255, 200}},
+        {"associated alpha 16", associated16, 4, 16, u16({32768, 0, 65535, 32768})},
+        {"an extra sample dropped", unspecified, 2, 8, {9, 255, 8, 255}},
+        {"palette, 16-bit map", palette, 4, 8, {255, 0, 0, 255, 128, 1, 2, 255}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> samples;
+        ImageLayout layout;
+        const ImageError failure = read_test_image(encode_test_tiff(c.image), &samples, &layout);
+        EXPECT_EQ(failure.kind, ImageErrorKind::none) << c.what << ": " << failure.message;
+        EXPECT_EQ(layout.channels, c.channels) << c.what;
+        EXPECT_EQ(layout.bits, c.bits) << c.what;
+        EXPECT_EQ(samples, c.want) << c.what;
+    }
+}
+
+TEST(TiffReader, StripsTilesPlanesAndCodecsGiveTheSameSamples) {
+    TestTiff lzw, deflate_tiles, packbits_planes, tiles_planes;
+    lzw.compression = 5;
+    lzw.rows_per_strip = 3;
+    deflate_tiles.compression = 8;
+    deflate_tiles.tile = 16; // 3 x 2 tiles, the last ones partly outside
+    deflate_tiles.bits = 16;
+    packbits_planes.compression = 32773;
+    packbits_planes.planar = 2;
+    packbits_planes.rows_per_strip = 4;
+    tiles_planes.planar = 2;
+    tiles_planes.tile = 16;
+    for (const TestTiff* base : {&lzw, &deflate_tiles, &packbits_planes, &tiles_planes}) {
+        const TestTiff t = random_rgba(*base, 37, 21);
+        std::vector<uint8_t> samples;
+        ImageLayout layout;
+        const ImageError failure = read_test_image(encode_test_tiff(t), &samples, &layout);
+        EXPECT_EQ(failure.kind, ImageErrorKind::none) << failure.message;
+        EXPECT_EQ(layout.bits, t.bits);
+        EXPECT_EQ(samples, t.samples) << "compression " << t.compression << ", tile " << t.tile;
+    }
+}
+
+TEST(TiffReader, WhatItDoesNotReadIsRefusedSayingWhatItIs) {
+    TestTiff floats = tiff(1, 1, 1, 32, {0, 0, 128, 63});
+    floats.sample_format = 3;
+    TestTiff cmyk = tiff(1, 5, 4, 8, {1, 2, 3, 4});
+    ImageLayout layout;
+    ImageError failure = read_test_image(encode_test_tiff(cmyk), nullptr, &layout);
+    EXPECT_TRUE(layout.cmyk);
+    EXPECT_NE(failure.message.find("CMYK"), std::string::npos) << failure.message;
+    const std::pair<TestTiff, const char*> refused[] = {
+        {floats, "floating-point samples"},
+        {tiff(1, 1, 1, 32, {1, 2, 3, 4}), "32-bit samples"},
+        {tiff(1, 8, 3, 8, {1, 2, 3}), "CIE L*a*b*"},
+        {tiff(1, 2, 3, 4, {1, 2}), "4-bit colour samples"},
+    };
+    std::vector<std::pair<std::vector<uint8_t>, const char*>> files;
+    for (const auto& [image, what] : refused)
+        files.emplace_back(encode_test_tiff(image), what);
+    files.emplace_back(encode_test_tiff(tiff(1, 1, 1, 8, {0})),
+                       "an unknown scheme (compression 60000)");
+    set_tiff_short(files.back().first, 259, 60000);
+    for (const auto& [file, what] : files) {
+        failure = read_test_image(file, nullptr);
+        EXPECT_EQ(failure.kind, ImageErrorKind::bad_input) << what;
+        EXPECT_NE(failure.message.find(what), std::string::npos) << failure.message;
+    }
+}
+
+TEST(TiffReader, LimitsAndDamageAreRefused) {
+    TestTiff tiles;
+    tiles.tile = 16;
+    const std::vector<uint8_t> tiled = encode_test_tiff(random_rgba(tiles, 40, 20));
+    ReadLimits short_rows, little_memory;
+    short_rows.max_height = 19;
+    little_memory.max_decoder_bytes = 4000; // a row of tiles: 3 x 16 x 16 x 4 bytes
+    ImageError failure = read_test_image(tiled, nullptr, nullptr, short_rows);
+    EXPECT_EQ(failure.kind, ImageErrorKind::too_large);
+    EXPECT_NE(failure.message.find("the image (40 x 20) is larger than"), std::string::npos);
+    failure = read_test_image(tiled, nullptr, nullptr, little_memory);
+    EXPECT_EQ(failure.kind, ImageErrorKind::too_large);
+    EXPECT_NE(failure.message.find("one row of tiles of the TIFF takes"), std::string::npos)
+        << failure.message;
+    // libtiff writes the image data first and the directory last: a file cut before its
+    // directory, or one whose LZW data is damaged, is refused.
+    TestTiff lzw;
+    lzw.compression = 5;
+    std::vector<uint8_t> file = encode_test_tiff(random_rgba(lzw, 40, 20));
+    std::vector<uint8_t> damaged = file;
+    std::fill(damaged.begin() + 8, damaged.begin() + 16, 0xFF); // LZW codes not in its table
+    for (const std::vector<uint8_t>& bad :
+         {std::vector<uint8_t>(file.begin(), file.begin() + 2000), damaged}) {
+        failure = read_test_image(bad, nullptr);
+        EXPECT_EQ(failure.kind, ImageErrorKind::bad_input);
+        EXPECT_NE(failure.message.find("the TIFF is damaged"), std::string::npos)
+            << failure.message;
+    }
+}
+
+TEST(TiffReader, TheResolutionIsRead) {
+    TestTiff t = tiff(1, 1, 1, 8, {5});
+    t.x_resolution = 600;
+    t.y_resolution = 300;
+    t.resolution_unit = 2; // inch
+    ImageMetadata metadata;
+    read_test_image(encode_test_tiff(t), nullptr, nullptr, {}, &metadata);
+    EXPECT_TRUE(metadata.has_resolution);
+    EXPECT_EQ(metadata.unit, 1);
+    EXPECT_EQ(metadata.pixels_per_unit_x, 23622u);
+    EXPECT_EQ(metadata.pixels_per_unit_y, 11811u);
+    t.resolution_unit = 3; // centimetre
+    read_test_image(encode_test_tiff(t), nullptr, nullptr, {}, &metadata);
+    EXPECT_EQ(metadata.pixels_per_unit_x, 60000u);
+    t.resolution_unit = 1; // no unit: the aspect alone
+    read_test_image(encode_test_tiff(t), nullptr, nullptr, {}, &metadata);
+    EXPECT_EQ(metadata.unit, 0);
+    EXPECT_EQ(metadata.pixels_per_unit_x, 600u);
+    EXPECT_EQ(metadata.pixels_per_unit_y, 300u);
+}

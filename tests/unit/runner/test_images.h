@@ -1,0 +1,48 @@
+// JPEG and TIFF files for the tests, written by libjpeg and libtiff themselves from samples the
+// test chooses, and any file read back through make_image_reader.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "runner/image/image_reader.h"
+
+struct TestJpeg {
+    uint32_t width = 0, height = 0;
+    int components = 3; // 1 grey, 3 RGB (stored as YCbCr), 4 CMYK (with Adobe's marker)
+    bool progressive = false;
+    int quality = 95;
+    uint8_t density_unit = 0; // JFIF: 0 aspect only, 1 per inch, 2 per centimetre
+    uint16_t x_density = 1, y_density = 1;
+    std::vector<uint8_t> exif;    // an APP1 Exif block's payload after "Exif\0\0"
+    std::vector<uint8_t> samples; // rows packed, `components` samples a pixel
+};
+
+std::vector<uint8_t> encode_test_jpeg(const TestJpeg& image);
+
+// Tag values as libtiff writes them; 0 leaves a tag out.
+struct TestTiff {
+    uint32_t width = 0, height = 0;
+    uint16_t photometric = 2; // 0 white is 0, 1 black is 0, 2 RGB, 3 palette, 5 CMYK
+    uint16_t samples_per_pixel = 3, bits = 8;
+    uint16_t extra_sample = 0; // the ExtraSamples kind of the sample after the colours
+    uint16_t sample_format = 1;
+    uint16_t compression = 1;
+    uint16_t planar = 1; // 2: each sample in a plane of its own
+    uint32_t tile = 0;   // tile width and length; 0 for strips
+    uint32_t rows_per_strip = 0;
+    float x_resolution = 0, y_resolution = 0;
+    uint16_t resolution_unit = 0;
+    std::vector<uint16_t> colour_map; // all reds, then greens, then blues
+    std::vector<uint8_t> samples;     // rows interleaved and packed as TIFF stores them
+};
+
+std::vector<uint8_t> encode_test_tiff(const TestTiff& t);
+// Sets a SHORT tag of the first directory of a little-endian file, for values libtiff will not
+// write (a compression it was built without).
+void set_tiff_short(std::vector<uint8_t>& file, uint16_t tag, uint16_t value);
+
+// Reads the whole file through the reader make_image_reader picks, row by row, then the end.
+ImageError read_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
+                           ImageLayout* layout = nullptr, const ReadLimits& limits = {},
+                           ImageMetadata* metadata = nullptr);
