@@ -377,6 +377,18 @@ void TiffReader::convert(uint32_t y, uint8_t* row) const {
     const uint8_t* rows[4] = {}; // colours and alpha: 4 planes at most
     for (size_t p = 0; p < band_.size() && p < 4; ++p)
         rows[p] = band_[p].data() + in_band * band_row_bytes_;
+    // Interleaved 8-bit grey or RGB, with or without unassociated alpha, the common case: the
+    // samples as they are, without the choices below for every sample.
+    if (!separate_ && !palette_ && !associated_ && !min_is_white_ && bits_ == 8) {
+        const uint8_t* in = rows[0];
+        const int colours = colours_;
+        for (size_t x = 0; x < layout_.width; ++x, in += samples_, row += colours + 1) {
+            for (int k = 0; k < colours; ++k)
+                row[k] = in[k];
+            row[colours] = alpha_ >= 0 ? in[alpha_] : 255;
+        }
+        return;
+    }
     const int bits = bits_;
     // Sample k of pixel x, as stored.
     auto sample = [&](size_t x, int k) -> uint32_t {
