@@ -1,7 +1,8 @@
-// Fuzz target: bfrun's readers on arbitrary files, in memory, through make_image_reader as
-// bfrun takes a file: a PNG, JPEG or TIFF by its first bytes, read row by row (or at once when
-// interlaced) to its end. Images are capped at 2^16 pixels and the libraries' own memory at
-// 16 MiB, so no input costs much memory or time.
+#pragma once
+
+// What the JPEG and TIFF fuzz targets check: a reader on arbitrary bytes, in memory, read row
+// by row (or at once when interlaced) to its end, as bfrun reads a file. Images are capped at
+// 2^16 pixels and the libraries' own memory at 16 MiB, so no input costs much memory or time.
 //
 // Checked on every input, and the input aborts when one fails:
 //   - a refused file gets a status and one printable line that says why;
@@ -15,31 +16,23 @@
 #include "runner/image/image_reader.h"
 #include "runner/job/exit_status.h"
 
-namespace {
+namespace fuzz_checks {
 
 constexpr uint64_t kMaxPixels = uint64_t{1} << 16;
 
-void require(bool condition) {
+inline void require(bool condition) {
     if (!condition) std::abort();
 }
 
-void require_one_line(const ImageError& error) {
+inline void require_one_line(const ImageError& error) {
     const Failure failure = failure_from(error);
     require(failure.status != kExitDone && !failure.message.empty());
     for (char c : failure.message)
         require(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    MemorySource source(data, size);
+inline int read_to_the_end(ImageReader* reader) {
     ImageError failure;
-    const std::unique_ptr<ImageReader> reader = make_image_reader(source, failure);
-    if (reader == nullptr) {
-        require_one_line(failure);
-        return 0;
-    }
     ReadLimits limits;
     limits.max_pixels = kMaxPixels;
     limits.max_decoder_bytes = uint64_t{16} << 20;
@@ -64,3 +57,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!read || !reader->finish(failure)) require_one_line(failure);
     return 0;
 }
+
+} // namespace fuzz_checks
