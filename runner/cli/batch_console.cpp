@@ -43,7 +43,7 @@ std::string BatchConsole::status() const {
         for (const InHand& file : in_hand_)
             text += " | " + file.name + " " + percent_of(file.done, file.total);
     }
-    if (text.size() > kColumns) text = text.substr(0, kColumns - 3) + "...";
+    if (text.size() > kColumns) text.replace(kColumns - 3, std::string::npos, "...");
     return text;
 }
 

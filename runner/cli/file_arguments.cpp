@@ -1,6 +1,7 @@
 #include "runner/cli/file_arguments.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace {
 
@@ -66,7 +67,8 @@ bool is_image_file_name(const std::string& name) {
     for (const char* extension : {".png", ".jpg", ".jpeg", ".jpe", ".jfif", ".tif", ".tiff"}) {
         const std::string want = extension;
         if (name.size() > want.size() &&
-            std::equal(want.begin(), want.end(), name.end() - want.size(),
+            std::equal(want.begin(), want.end(),
+                       name.end() - static_cast<std::ptrdiff_t>(want.size()),
                        [](char w, char c) { return w == fold(c); }))
             return true;
     }

@@ -32,7 +32,7 @@ struct FilterSummary {
     bool whole_image = false; // the last run held the whole image
     size_t peak_rows = 0;
     std::vector<std::string> warnings; // what the reader left out, a line each
-    bool paper_auto = false; // the first pass chose `paper`
+    bool paper_auto = false;           // the first pass chose `paper`
     PaperChoice paper;
 };
 

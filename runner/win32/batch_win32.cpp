@@ -249,6 +249,7 @@ int run_batch(const Options& options, LoadedModule& module, const std::vector<Ba
             workers.push_back(worker);
         }
         std::vector<std::thread> followers;
+        followers.reserve(workers.size());
         for (Worker& worker : workers)
             followers.emplace_back(follow, std::ref(worker), std::cref(items), std::ref(console));
         for (std::thread& follower : followers)

@@ -56,6 +56,16 @@ std::wstring windows_path(const std::string& path) {
     return wide;
 }
 
+// Waits for bfrun to end and returns its exit status.
+int finish_bfrun(PROCESS_INFORMATION& process) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return static_cast<int>(code);
+}
+
 // Runs bfrun with these arguments and returns its exit status; with `output`, collects what it
 // prints on stdout (and on stderr too with `both`).
 int run_bfrun(const std::string& arguments, std::string* output = nullptr, bool both = false) {
@@ -90,12 +100,7 @@ int run_bfrun(const std::string& arguments, std::string* output = nullptr, bool 
         // The console's text mode writes line ends as CR LF.
         output->erase(std::remove(output->begin(), output->end(), '\r'), output->end());
     }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return static_cast<int>(code);
+    return finish_bfrun(process);
 }
 
 std::vector<uint8_t> read_bytes(const std::string& path) {
@@ -735,15 +740,6 @@ PROCESS_INFORMATION start_bfrun(const std::string& arguments, HANDLE& read_end) 
     return process;
 }
 
-int finish_bfrun(PROCESS_INFORMATION& process) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return static_cast<int>(code);
-}
-
 // A console event as Windows delivers it: a thread started in the process at CtrlRoutine,
 // which runs the process's handlers. Windows ends the process once a closing event's handler
 // returns; `then_end` does that too.
@@ -863,11 +859,18 @@ void windows_habits() {
             CHECK(line.rfind("bfrun: ", 0) == 0 && line.find("bfrun:", 1) == std::string::npos &&
                       std::count(lines.begin(), lines.end(), line) == 1,
                   "jobs %d: line \"%s\"", jobs, line.c_str());
-        unsigned done = 0, failed = 0, not_started = 0;
-        const bool summed =
-            !lines.empty() &&
-            std::sscanf(lines.back().c_str(), "bfrun: 12 files: %u done, %u failed, %u not started",
-                        &done, &failed, &not_started) == 3;
+        // "bfrun: 12 files: D done, F failed, N not started"
+        const std::string last = lines.empty() ? "" : lines.back();
+        auto count_before = [&last](const char* word) {
+            const size_t at = last.find(word);
+            const size_t start = last.rfind(' ', at - 2);
+            return at == std::string::npos || start == std::string::npos
+                       ? -1L
+                       : std::strtol(last.c_str() + start + 1, nullptr, 10);
+        };
+        const long done = count_before(" done"), failed = count_before(" failed"),
+                   not_started = count_before(" not started");
+        const bool summed = last.rfind("bfrun: 12 files: ", 0) == 0 && failed >= 0;
         CHECK(summed && done >= 1 && not_started >= 1 && done + failed + not_started == 12 &&
                   status == 8,
               "jobs %d: exit %d, last line %s", jobs, status,
