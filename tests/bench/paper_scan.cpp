@@ -1,5 +1,5 @@
 // A synthetic scan of line art for tools/bench-paper: paper #f4f1ea, dark ink drawn with soft
-// edges (curves, circles and a block of hatching, from a fixed seed), and over all of it a
+// edges (curves, circles and a block of hatching, the same on every run), and over all of it a
 // scanner's noise, normal with sigma 6, independent in each channel. Writes the scan as a
 // binary PPM and a PGM mask that is 255 where a pixel is bare paper (no ink at all).
 // Usage: paper_scan WIDTH HEIGHT SCAN.ppm PAPER.pgm

@@ -1,8 +1,9 @@
 #pragma once
 
-// What the JPEG and TIFF fuzz targets check: a reader on arbitrary bytes, in memory, read row
-// by row (or at once when interlaced) to its end, as bfrun reads a file. Images are capped at
-// 2^16 pixels and the libraries' own memory at 16 MiB, so no input costs much memory or time.
+// What the fuzz targets of the readers (PNG, JPEG, TIFF) check: a reader on arbitrary bytes, in
+// memory, read row by row (or at once when interlaced) to its end, as bfrun reads a file. Images
+// are capped at 2^16 pixels and the libraries' own memory at 16 MiB, so no input costs much memory
+// or time.
 //
 // Checked on every input, and the input aborts when one fails:
 //   - a refused file gets a status and one printable line that says why;

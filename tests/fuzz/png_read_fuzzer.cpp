@@ -24,6 +24,7 @@
 #include "runner/cli/options.h"
 #include "runner/job/filter_png.h"
 #include "runner/image/png_reader.h"
+#include "tests/fuzz/image_reader_checks.h"
 
 namespace {
 
@@ -39,33 +40,10 @@ void require_one_line(const Failure& failure) {
         require(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
 }
 
-void require_one_line(const ImageError& error) {
-    require(error.kind != ImageErrorKind::none);
-    require_one_line(failure_from(error));
-}
-
 void read_only(const uint8_t* data, size_t size) {
     MemorySource source(data, size);
     PngReader reader(source);
-    ReadLimits limits;
-    limits.max_pixels = kMaxPixels;
-    ImageError failure;
-    if (!reader.open(limits, failure)) return require_one_line(failure);
-    const ImageLayout& layout = reader.layout();
-    require(layout.channels == 2 || layout.channels == 4);
-    require(layout.bits == 8 || layout.bits == 16);
-    require(layout.width > 0 && layout.height > 0 &&
-            uint64_t{layout.width} * layout.height <= kMaxPixels);
-    require(layout.row_bytes == size_t{layout.width} * layout.channels * (layout.bits / 8));
-    std::vector<uint8_t> rows(layout.row_bytes * layout.height);
-    bool read = true;
-    if (layout.interlaced) {
-        read = reader.read_image(rows.data(), failure);
-    } else {
-        for (uint32_t y = 0; read && y < layout.height; ++y)
-            read = reader.read_row(rows.data() + y * layout.row_bytes, failure);
-    }
-    if (!read || !reader.finish(failure)) require_one_line(failure);
+    fuzz_checks::read_to_the_end(&reader);
 }
 
 Pipl white_matting_module() {
