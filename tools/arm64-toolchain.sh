@@ -4,8 +4,10 @@
 # Sourced by tools/lib.sh, after it has set `repo`, `build_root`, `jobs` and
 # install_missing_packages.
 # shellcheck disable=SC2154 # repo and jobs come from tools/lib.sh
-required_packages+=(clang-14 lld-14 llvm-14 binutils-mingw-w64-x86-64 dpkg-dev
-                    cmake ninja-build python3 xz-utils)
+# python3-distutils: libc++'s build scripts import distutils; lld: clang's -fuse-ld=lld looks for
+# the unversioned ld.lld.
+required_packages+=(clang-14 lld-14 lld llvm-14 binutils-mingw-w64-x86-64 dpkg-dev
+                    cmake ninja-build python3 python3-distutils xz-utils)
 
 # --- The toolchain ----------------------------------------------------------------------------
 # Everything - sources, build folders, logs and the sysroot - is in one folder, which a clean
