@@ -1,0 +1,10 @@
+// test_host: the one program that tests the module's side of the host protocol under Wine. It
+// loads Brightfade.8bf and calls it as a host would; each face of the program is one kind of
+// protocol test:
+//   test_host profiles MODULE [PROFILE...]   the module called as each known host calls it
+//                                            (host_profiles.cpp)
+#pragma once
+
+// Each face takes the arguments after its own name and returns the process's exit status:
+// 0 when every check held.
+int run_host_profiles(int argc, wchar_t** argv);
