@@ -6,7 +6,7 @@
 
 #include "transform/samples.h"
 
-constexpr uint32_t kHostScale16 = 32768;
+constexpr uint32_t kHostScale16 = kSampleScale16;
 
 // Bytes of one packed row: `columns` pixels of `planes` samples at the host depth. (The planes
 // and depth by reference: so the module's band adapter compiles to the code it had before

@@ -12,6 +12,10 @@ constexpr size_t sample_size_for_depth(int32_t depth) {
     return depth == 32 ? 4 : depth == 16 ? 2 : 1;
 }
 
+// Full scale of the integer depths: 8-bit samples run 0..255, the host's 16-bit ones 0..32768.
+constexpr uint32_t kSampleScale8 = 255;
+constexpr uint32_t kSampleScale16 = 32768;
+
 template <typename T> inline T load_sample(const void* at) {
     T value;
     std::memcpy(&value, at, sizeof value);
