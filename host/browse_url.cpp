@@ -2,9 +2,17 @@
 
 #include "host/host_records.h"
 #include "host/suite_slot.h"
+#include "host/system_browser.h"
 
-void browse_url_through_host(const char* address) {
+void browse_url(const char* address) {
     const void* suite = nullptr;
-    if (get_suite(file_list_suite_slot, &suite) != 0) return;
-    static_cast<const PSGetFileListSuite4*>(suite)->BrowseUrl(address);
+    if (get_suite(file_list_suite_slot, &suite) == 0) {
+        const auto* file_list = static_cast<const PSGetFileListSuite4*>(suite);
+        // The host's answer is its own business: it said it opens the address.
+        if (file_list->BrowseUrl != nullptr) {
+            file_list->BrowseUrl(address);
+            return;
+        }
+    }
+    open_in_system_browser(address);
 }

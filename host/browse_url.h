@@ -1,7 +1,8 @@
-// Opens a web address in the user's browser through the host's file-list suite (BrowseUrl),
-// acquired through the suite slot on first use. The about box's link button is its one user.
+// Opens a web address in the user's browser: through the host's file-list suite (BrowseUrl),
+// acquired through the suite slot on first use, as Photoshop offers it; where the host offers
+// no such suite (no basic suite, a refusal, or no suite handed out), through Windows itself
+// (system_browser.h). The about box's link button is its one user.
 #pragma once
 
-// When the suite cannot be had (no basic suite, or the host refuses it) nothing happens and
-// nothing reaches the host.
-void browse_url_through_host(const char* address);
+// Nothing that fails here reaches the host.
+void browse_url(const char* address);

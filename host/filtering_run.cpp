@@ -7,6 +7,7 @@
 #include "host/module_state.h"
 #include "host/refusal_messages.h"
 #include "host/band_transform.h"
+#include "host/host_matting.h"
 #include "protocol/coordinates.h"
 #include "protocol/image_modes.h"
 #include "protocol/rectangles.h"
@@ -50,11 +51,8 @@ bool band_rect(const VRect& start, const VRect& now, int64_t band, VRect& out) {
     return true;
 }
 
-} // namespace
-
-void run_filtering() {
-    FilterRecord& record = *current_filter_record();
-
+// The checks, then every band requested, transformed and reported in turn.
+void filter_bands(FilterRecord& record, bool host_mattes) {
     const int planes_wanted = planes_for_mode(record.imageMode);
     if (planes_wanted == 0) {
         refuse(record, kColourModeRefusal);
@@ -103,7 +101,7 @@ void run_filtering() {
             return;
         }
 
-        transform_band(record);
+        transform_band(record, host_mattes);
 
         // Progress is reported as (band, bands) in 32 bits; a rectangle that tall only exists
         // in 32-bit coordinates and its count still fits, 2^32 / 8 bands at most.
@@ -114,4 +112,23 @@ void run_filtering() {
             return;
         }
     }
+}
+
+} // namespace
+
+void clear_rectangles(FilterRecord& record) {
+    const VRect none{0, 0, 0, 0};
+    write_in_rect(record, none);
+    write_out_rect(record, none);
+    write_mask_rect(record, none);
+}
+
+void run_filtering() {
+    FilterRecord& record = *current_filter_record();
+    const bool host_mattes = host_does_white_matting(record);
+    filter_bands(record, host_mattes);
+    // Photoshop hears that nothing is left from Continue. Other hosts store outData again
+    // after Start while a rectangle is still set (GIMP's pspi first refills it from the layer,
+    // and stores that over the last band), so for them nothing is left asked for on return.
+    if (!host_mattes) clear_rectangles(record);
 }

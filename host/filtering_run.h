@@ -5,7 +5,13 @@
 
 #include <cstdint>
 
+#include "host/host_records.h"
+
 // Rows per host request; the last band of a rectangle may be shorter.
 constexpr int32_t kBandRows = 8;
 
 void run_filtering();
+
+// Empties the input, output and mask rectangles, in that order, by the coordinate choice: the
+// host's sign that nothing more is asked for.
+void clear_rectangles(FilterRecord& record);

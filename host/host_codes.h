@@ -51,5 +51,8 @@ enum : int16_t {
     filterBadMode = -30101,
 };
 
+// hostSig of Photoshop and Photoshop Elements (and of the clones that sign as they do).
+constexpr uint32_t kPhotoshopHostSig = 0x3842494D; // '8BIM'
+
 // 1.0 in the host's 16.16 fixed point.
 constexpr int32_t kFixedOne = 0x10000;

@@ -2,7 +2,6 @@
 
 #include "about/about_box.h"
 #include "host/browse_url.h"
-#include "protocol/coordinates.h"
 #include "host/filtering_run.h"
 #include "host/host_codes.h"
 #include "host/module_state.h"
@@ -11,13 +10,6 @@ namespace {
 
 intptr_t owner_window(const PlatformData* platform) {
     return platform != nullptr ? platform->hwnd : 0;
-}
-
-void clear_rectangles(FilterRecord& record) {
-    const VRect none{0, 0, 0, 0};
-    write_in_rect(record, none);
-    write_out_rect(record, none);
-    write_mask_rect(record, none);
 }
 
 } // namespace
@@ -31,8 +23,7 @@ extern "C" void PluginMain(int16_t selector, void* record, intptr_t* data, int16
     if (selector == filterSelectorAbout) {
         auto* about = static_cast<AboutRecord*>(record);
         module_state.basic_suite = about->sSPBasic;
-        show_about_box(owner_window(about->platformData), module_state.module_handle,
-                       browse_url_through_host);
+        show_about_box(owner_window(about->platformData), module_state.module_handle, browse_url);
         return;
     }
 

@@ -47,6 +47,7 @@ void module_race(benchmark::State& state, int32_t depth) {
     host_run.band = std::make_unique<BenchBand>(4, depth, kBandRows, kColumns);
     FilterRecord& record = host_run.record;
     record = FilterRecord{};
+    record.hostSig = kPhotoshopHostSig;
     record.imageMode = depth == 32   ? plugInModeRGB96
                        : depth == 16 ? plugInModeRGB48
                                      : plugInModeRGBColor;

@@ -491,6 +491,8 @@ Boolean abort_callback() {
 void set_up_record(Host& h) {
     FuzzedDataProvider& fuzz = h.fuzz;
     FilterRecord& r = h.record;
+    // Photoshop's path: the host does the white matting, and Continue clears the rectangles.
+    r.hostSig = kPhotoshopHostSig;
     // Image mode and depth: a supported pair mostly, anything at times.
     const int16_t modes[] = {plugInModeRGBColor, plugInModeGrayScale, plugInModeRGB48,
                              plugInModeGray16,   plugInModeRGB96,     plugInModeGray32};

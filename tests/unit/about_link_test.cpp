@@ -9,6 +9,7 @@
 #include "host/module_state.h"
 #include "host/suite_slot.h"
 #include "tests/unit/suite_slot_fixture.h"
+#include "tests/unit/test_seams.h"
 
 namespace {
 
@@ -39,7 +40,8 @@ TEST(AboutLinkAddress, TextsAroundTheLongestThatFits) {
     }
 }
 
-// The click: Get the file-list suite, call its BrowseUrl with the address.
+// The click: Get the file-list suite, call its BrowseUrl with the address; without the suite,
+// Windows opens it.
 std::vector<std::string> opened;
 std::vector<std::string> acquired;
 SPErr refusal = 0;
@@ -55,10 +57,12 @@ PSGetFileListSuite4 file_list_suite = [] {
     return suite;
 }();
 
+const void* handed_out = &file_list_suite;
+
 SPErr fake_acquire(const char* name, int32_t /*version*/, const void** suite) {
     acquired.emplace_back(name);
     if (refusal != 0) return refusal;
-    *suite = &file_list_suite;
+    *suite = handed_out;
     return 0;
 }
 
@@ -67,7 +71,9 @@ class AboutLinkClick : public testing::Test {
     void SetUp() override {
         opened.clear();
         acquired.clear();
+        opened_in_system_browser.clear();
         refusal = 0;
+        handed_out = &file_list_suite;
         basic.AcquireSuite = fake_acquire;
         hold_basic_suite_with_empty_slot(&basic);
     }
@@ -76,20 +82,36 @@ class AboutLinkClick : public testing::Test {
 };
 
 TEST_F(AboutLinkClick, OpensTheAddressAndAcquiresOnlyOnFirstClick) {
-    open_link("brightfade.example", browse_url_through_host);
-    open_link("brightfade.example", browse_url_through_host);
+    open_link("brightfade.example", browse_url);
+    open_link("brightfade.example", browse_url);
     EXPECT_EQ(opened,
               (std::vector<std::string>{"http://brightfade.example", "http://brightfade.example"}));
     EXPECT_EQ(acquired.size(), 1u);
+    EXPECT_TRUE(opened_in_system_browser.empty());
 }
 
-TEST_F(AboutLinkClick, RefusedSuiteOpensNothingAndIsAskedForAgain) {
+TEST_F(AboutLinkClick, RefusedSuiteOpensThroughWindowsAndIsAskedForAgain) {
     refusal = -1;
-    open_link("brightfade.example", browse_url_through_host);
-    open_link("brightfade.example", browse_url_through_host);
+    open_link("brightfade.example", browse_url);
+    open_link("brightfade.example", browse_url);
     EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(opened_in_system_browser,
+              (std::vector<std::string>{"http://brightfade.example", "http://brightfade.example"}));
     EXPECT_EQ(acquired.size(), 2u);
     EXPECT_EQ(file_list_suite_slot.status, -1);
+}
+
+TEST_F(AboutLinkClick, NoSuiteHandedOutOrNoBasicSuiteOpensThroughWindows) {
+    handed_out = nullptr; // success reported, nothing handed out (a host's stub)
+    open_link("brightfade.example", browse_url);
+    PSGetFileListSuite4 without_browse_url{};
+    handed_out = &without_browse_url;
+    open_link("brightfade.example", browse_url);
+    hold_basic_suite_with_empty_slot(nullptr); // GIMP's pspi passes none
+    open_link("brightfade.example", browse_url);
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(opened_in_system_browser, std::vector<std::string>(3, "http://brightfade.example"));
+    EXPECT_EQ(acquired.size(), 2u);
 }
 
 } // namespace

@@ -30,6 +30,7 @@ FakeFilterHost::FakeFilterHost(int32_t w, int32_t h, int16_t p, int32_t d, bool 
     record.abortProc = abort_callback;
     record.progressProc = progress_callback;
     record.advanceState = advance_state_callback;
+    record.hostSig = kPhotoshopHostSig;
     record.planes = planes;
     record.depth = depth;
     record.imageMode = mode_for_planes(planes, depth);

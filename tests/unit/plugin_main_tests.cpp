@@ -98,7 +98,7 @@ TEST(PluginMain, AboutReadsOnlyBasicSuiteAndPlatformData) {
     ASSERT_EQ(shown_about_boxes.size(), 1u);
     EXPECT_EQ(shown_about_boxes[0].owner, 0x1234);
     EXPECT_EQ(shown_about_boxes[0].module_instance, module_state.module_handle);
-    EXPECT_EQ(shown_about_boxes[0].open_address, browse_url_through_host);
+    EXPECT_EQ(shown_about_boxes[0].open_address, browse_url);
     EXPECT_EQ(module_state.basic_suite, &basic);
     EXPECT_EQ(module_state.record, &about);
     EXPECT_EQ(std::memcmp(&before, &about, sizeof before), 0);

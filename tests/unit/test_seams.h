@@ -1,5 +1,5 @@
-// What the plug-in would have shown on Windows, recorded by the tests' own message box and
-// about box.
+// What the plug-in would have shown on Windows, recorded by the tests' own message box, about
+// box and system browser.
 #pragma once
 
 #include <cstdint>
@@ -21,4 +21,5 @@ struct ShownAboutBox {
 };
 
 extern std::vector<ShownMessageBox> shown_message_boxes;
+extern std::vector<std::string> opened_in_system_browser;
 extern std::vector<ShownAboutBox> shown_about_boxes;

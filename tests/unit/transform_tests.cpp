@@ -171,7 +171,7 @@ TEST_P(Transform, BandFollowsTheRowPitchAndLeavesPadBytes) {
     record.outRect = Rect{5, 9, 7, 10};
     record.outData = band.data();
     record.outRowBytes = 7;
-    transform_band(record);
+    transform_band(record, true);
     EXPECT_EQ(band, (std::vector<uint8_t>{255, 255, 255, 0, 0xEE, 0xEE, 0xEE, 0, 0, 0, 255, 0xEE,
                                           0xEE, 0xEE}));
 }
@@ -185,7 +185,7 @@ TEST_P(Transform, BandWithTooSmallPitchIsTakenAsPacked) {
     record.outRect = Rect{0, 0, 2, 1};
     record.outData = band.data();
     record.outRowBytes = 4;
-    transform_band(record);
+    transform_band(record, true);
     EXPECT_EQ(band, (std::vector<uint16_t>{0, 0, 0, 32768, 32768, 32768, 32768, 0}));
 }
 
@@ -201,7 +201,7 @@ TEST_P(Transform, BandReadsTheOutputRectangleFromTheBigDocumentWhenInUse) {
     record.bigDocumentData = &big;
     big.PluginUsing32BitCoordinates = 1;
     big.outRect32 = VRect{70000, 100000, 70002, 100003};
-    transform_band(record);
+    transform_band(record, true);
     for (size_t i = 3; i < band.size(); i += 4)
         EXPECT_EQ(band[i], 255) << i;
 }
@@ -213,11 +213,11 @@ TEST_P(Transform, BandWithEmptyRectangleOrNoBufferLeavesEverythingAlone) {
     record.depth = 8;
     record.outData = band.data();
     record.outRect = Rect{4, 4, 4, 5};
-    transform_band(record);
+    transform_band(record, true);
     record.outRect = Rect{4, 5, 5, 4};
-    transform_band(record);
+    transform_band(record, true);
     EXPECT_EQ(band, (std::vector<uint8_t>{9, 9, 9, 9}));
     record.outRect = Rect{0, 0, 1, 1};
     record.outData = nullptr;
-    transform_band(record); // must not crash
+    transform_band(record, true); // must not crash
 }

@@ -5,7 +5,8 @@
 //     placement flags).
 //   - allocations: every heap function the module imports counts its calls while PluginMain
 //     runs the first filtering of the module's life, a second one, and both refusals; the
-//     module allocates nothing, so every count is 0.
+//     module allocates nothing, so every count is 0. The second filtering comes from a host
+//     that does no matting, which the module then does itself.
 // No window opens, so it runs headless.
 //
 //   import_recorder <module> message-box-flags|allocations
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "host/host_codes.h"
 #include "host/host_records.h"
 
 namespace {
@@ -209,13 +211,15 @@ Boolean never_abort() {
 }
 void ignore_progress(int32_t, int32_t) {}
 
-// Selectors 1 to 5 on an RGB layer with transparency; returns the start call's result word.
-int16_t filter_once(PluginMainProc plugin_main) {
+// Selectors 1 to 5 on an RGB layer with transparency, from a host that signs `host_sig`;
+// returns the start call's result word.
+int16_t filter_once(PluginMainProc plugin_main, uint32_t host_sig) {
     static PlatformData platform;
     platform.hwnd = 0x10010;
     for (int i = 0; i < kRows * kColumns * 4; ++i)
         image[i] = static_cast<unsigned char>(i * 37);
     std::memset(&run_record, 0, sizeof run_record);
+    run_record.hostSig = host_sig;
     run_record.imageMode = 3;
     run_record.filterCase = 4;
     run_record.planes = 4;
@@ -242,6 +246,7 @@ std::vector<Call> start(PluginMainProc plugin_main, int16_t mode, int16_t filter
     platform.hwnd = 0x10010;
     static FilterRecord record;
     std::memset(&record, 0, sizeof record);
+    record.hostSig = kPhotoshopHostSig;
     record.imageMode = mode;
     record.filterCase = filter_case;
     record.planes = 4;
@@ -293,7 +298,7 @@ int allocations(HMODULE module, PluginMainProc plugin_main) {
         std::printf(" %s", name.c_str());
     std::printf("\n");
 
-    CHECK_EQ(filter_once(plugin_main), 0);
+    CHECK_EQ(filter_once(plugin_main, kPhotoshopHostSig), 0);
     // Pixel 0 was (0, 37, 74): 37 x 0.586611 + 74 x 0.114478 = 30.18, grey 30, alpha 225;
     // pixel 1 (148, 185, 222): 44.24 + 108.52 + 25.41 = 178.18, grey 178, alpha 77.
     CHECK_EQ(image[0], 30);
@@ -301,7 +306,13 @@ int allocations(HMODULE module, PluginMainProc plugin_main) {
     CHECK_EQ(image[4], 178);
     CHECK_EQ(image[7], 77);
     std::printf("first filtering: %d heap calls\n", heap_calls);
-    CHECK_EQ(filter_once(plugin_main), 0);
+    // A host that does no matting (Paint.NET's 'NDP.'): the module composites over white
+    // itself. Pixel 0, (0, 37, 74) at alpha 111, is (144, 160, 176) over white: luminance
+    // 157.05, so black ink at alpha 98.
+    CHECK_EQ(filter_once(plugin_main, 0x4E44502E), 0);
+    CHECK_EQ(image[0], 0);
+    CHECK_EQ(image[2], 0);
+    CHECK_EQ(image[3], 98);
     CHECK_EQ(start(plugin_main, 4, 4).size(), 1u);
     CHECK_EQ(start(plugin_main, 3, 1).size(), 1u);
     std::printf("in all, after a second filtering and both refusals: %d heap calls", heap_calls);

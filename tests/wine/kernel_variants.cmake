@@ -23,7 +23,7 @@ if(NOT BRIGHTFADE_ARM64)
                              PRIVATE BRIGHTFADE_KERNEL_CEILING=KernelVariant::sse2)
   target_include_directories(
     Brightfade_sse2_only PRIVATE $<$<COMPILE_LANGUAGE:RC>:${CMAKE_BINARY_DIR}/resources>)
-  target_link_libraries(Brightfade_sse2_only PRIVATE brightfade_protocol user32)
+  target_link_libraries(Brightfade_sse2_only PRIVATE brightfade_protocol user32 shell32)
   target_link_options(Brightfade_sse2_only PRIVATE -static -s)
   set_target_properties(Brightfade_sse2_only PROPERTIES
     PREFIX "" SUFFIX ".8bf" OUTPUT_NAME Brightfade

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "host/host_codes.h"
 #include "host/host_records.h"
 
 namespace {
@@ -71,6 +72,7 @@ std::vector<SeenBox> start(PluginMainProc plugin_main, HWND owner, int16_t mode,
     platform.hwnd = reinterpret_cast<intptr_t>(owner);
     static FilterRecord record;
     std::memset(&record, 0, sizeof record);
+    record.hostSig = kPhotoshopHostSig;
     record.imageMode = mode;
     record.filterCase = filter_case;
     record.planes = 4;
