@@ -62,6 +62,9 @@ TEST_F(OtherHosts, PixelsComeOutAsPhotoshopStoresThem) {
         {4, 8, {200, 200, 200, 100}, {0, 0, 0, 22}},
         // Black at alpha 128: 255 x 127 / 255 = 127, luminance 127.000127.
         {4, 8, {0, 0, 0, 128}, {0, 0, 0, 128}},
+        // A host that lays the layer over white itself without signing '8BIM' has it done
+        // twice: black at alpha 128 reaches the module as 127, and comes out at 64, not 128.
+        {4, 8, {127, 127, 127, 128}, {0, 0, 0, 64}},
         {2, 8, {0, 0}, {0, 0}},
         {2, 8, {100, 255}, {0, 155}},
         {2, 8, {0, 128}, {0, 128}},

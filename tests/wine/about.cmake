@@ -5,7 +5,8 @@ target_include_directories(about_host SYSTEM PRIVATE /usr/include/stb)
 target_link_options(about_host PRIVATE -static)
 target_link_libraries(about_host PRIVATE user32 gdi32)
 
-foreach(run IN ITEMS escape enter ok cancel escape_key enter_key no_click refused no_basic_suite no_owner)
+foreach(run IN ITEMS escape enter ok cancel escape_key enter_key no_click refused no_basic_suite
+                nothing_handed_out no_owner)
   add_test(NAME wine.about.${run} COMMAND about_host $<TARGET_FILE:Brightfade> ${run})
   set_tests_properties(wine.about.${run} PROPERTIES LABELS xvfb TIMEOUT 60)
 endforeach()

@@ -1,13 +1,16 @@
 // Drives the real module's about box under Wine with a display. A host window owns the box; a
-// fake basic suite hands out a fake file-list suite whose BrowseUrl records the address; a
-// thread timer reads and works the live dialog while its modal loop runs, one step per tick.
+// fake basic suite hands out a fake file-list suite whose BrowseUrl records the address, and
+// the module's ShellExecuteW, which opens the address when there is no such suite, records it
+// too; a thread timer reads and works the live dialog while its modal loop runs, one step per
+// tick.
 // One run per process, so that what the module does at unload (FreeLibrary) is its own.
 //
 //   about_host <module> <run> [screenshot.png]
 //
 // runs: link, escape, enter, ok, cancel, escape_key, enter_key, no_click, refused,
-//       no_basic_suite, no_owner
+//       no_basic_suite, nothing_handed_out, no_owner
 #include "tests/wine/about_test_support.h"
+#include "tests/wine/import_patch.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,11 +29,25 @@ namespace {
 constexpr char kFileListSuiteName[] = "Photoshop GetFileList Suite for Plug-ins";
 
 struct HostLog {
-    SPErr refusal = 0; // what AcquireSuite answers; 0 hands out the suite
+    SPErr refusal = 0;             // what AcquireSuite answers; 0 hands out the suite
+    bool hand_out_nothing = false; // answer 0 but leave the suite pointer alone
     int acquisitions = 0;
     std::vector<std::string> released; // "name/version"
     std::vector<std::string> browsed;
+    std::vector<std::string> shell_opened; // "verb address", from ShellExecuteW
 } host_log;
+
+std::string narrow(const wchar_t* text) {
+    std::string out;
+    for (; text != nullptr && *text != 0; ++text)
+        out += *text < 128 ? static_cast<char>(*text) : '?';
+    return out;
+}
+
+HINSTANCE WINAPI record_shell_execute(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
+    host_log.shell_opened.push_back(narrow(verb) + " " + narrow(file));
+    return reinterpret_cast<HINSTANCE>(42); // above 32: success
+}
 
 SPErr browse_url(const char* url) {
     host_log.browsed.push_back(url);
@@ -48,6 +65,7 @@ SPErr acquire_suite(const char* name, int32_t version, const void** suite) {
     CHECK_STR(name, kFileListSuiteName);
     CHECK_EQ(version, 4);
     if (host_log.refusal != 0) return host_log.refusal;
+    if (host_log.hand_out_nothing) return 0;
     *suite = &file_list_suite;
     return 0;
 }
@@ -301,6 +319,10 @@ int main(int argc, char** argv) {
     auto plugin_main = find_plugin_main(module);
     CHECK(plugin_main != nullptr);
     if (plugin_main == nullptr) return 1;
+    void* shell_execute =
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32.dll"), "ShellExecuteW"));
+    CHECK_EQ(patch_imports(module, shell_execute, reinterpret_cast<void*>(record_shell_execute)),
+             1);
 
     if (run != "no_owner") owner_window = create_host_window("Host", 60, 40, 900, 700);
     PlatformData platform{reinterpret_cast<intptr_t>(owner_window)};
@@ -308,8 +330,10 @@ int main(int argc, char** argv) {
     about.platformData = run == "no_owner" ? nullptr : &platform;
     about.sSPBasic = run == "no_basic_suite" ? nullptr : &basic_suite;
     if (run == "refused") host_log.refusal = 0x4E6F7065; // 'Nope'
+    host_log.hand_out_nothing = run == "nothing_handed_out";
 
     size_t expected_browses = 0;
+    size_t expected_shell_opens = 0;
     int expected_acquisitions = 0;
     bool expect_release = false;
     steps.push_back(inspect);
@@ -325,11 +349,13 @@ int main(int argc, char** argv) {
         expected_browses = 2;
         expected_acquisitions = 1;
         expect_release = true;
-    } else if (run == "refused" || run == "no_basic_suite") {
+    } else if (run == "refused" || run == "no_basic_suite" || run == "nothing_handed_out") {
+        // Without the host's suite Windows opens the address, at every click.
         steps.push_back(click_link);
         steps.push_back(click_link);
         steps.push_back(click_surface);
-        expected_acquisitions = run == "refused" ? 2 : 0;
+        expected_acquisitions = run == "no_basic_suite" ? 0 : 2;
+        expected_shell_opens = 2;
     } else if (run == "escape") {
         steps.push_back([](HWND dialog) { SendMessageA(dialog, WM_CHAR, 27, 0); });
     } else if (run == "enter") {
@@ -372,6 +398,11 @@ int main(int argc, char** argv) {
         CHECK_STR(url, std::string("http://") + BRIGHTFADE_MAKER_DOMAIN);
     for (const std::string& url : host_log.browsed)
         std::printf("BrowseUrl(\"%s\")\n", url.c_str());
+    CHECK_EQ(host_log.shell_opened.size(), expected_shell_opens);
+    for (const std::string& opened : host_log.shell_opened) {
+        CHECK_STR(opened, std::string("open http://") + BRIGHTFADE_MAKER_DOMAIN);
+        std::printf("ShellExecuteW(%s)\n", opened.c_str());
+    }
 
     // Unloading gives the suite back, once, only if a click acquired it.
     CHECK(host_log.released.empty());
