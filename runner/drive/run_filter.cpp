@@ -114,7 +114,9 @@ void fill_record(Session& s) {
     r.maxSpace = 1 << 30;
     r.bufferSpace = 1 << 30;
     r.backColor[0] = r.backColor[1] = r.backColor[2] = 255;
-    r.hostSig = 0x6266726E; // 'bfrn'
+    // Photoshop's signature: bfrun lays the layer over white and takes it off again as the
+    // module's filter case table asks, as Photoshop does, and the module trusts it to.
+    r.hostSig = kPhotoshopHostSig;
     r.imageMode = settings.image_mode;
     r.imageHRes = r.imageVRes = 72 << 16;
     r.wholeSize = r.imageSize;

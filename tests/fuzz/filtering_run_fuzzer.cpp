@@ -32,6 +32,7 @@
 #include "host/host_codes.h"
 #include "host/host_records.h"
 #include "host/message_box.h"
+#include "host/system_browser.h"
 #include "host/plugin_main.h"
 #include "tests/fuzz/plain_pixel.h"
 
@@ -545,6 +546,11 @@ void show_message_box(intptr_t owner, const char16_t* /*caption*/, const char16_
 void show_about_box(intptr_t owner, void* /*module_instance*/, AddressOpener /*open_address*/) {
     ++host->about_boxes;
     host->last_owner = owner;
+}
+
+// The about box is never clicked here, so nothing is ever opened.
+void open_in_system_browser(const char* /*address*/) {
+    std::abort();
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

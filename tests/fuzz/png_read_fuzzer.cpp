@@ -20,6 +20,7 @@
 
 #include "about/about_box.h"
 #include "host/message_box.h"
+#include "host/system_browser.h"
 #include "host/plugin_main.h"
 #include "runner/cli/options.h"
 #include "runner/job/filter_png.h"
@@ -86,6 +87,8 @@ void whole_run(const uint8_t* data, size_t size, uint8_t mode) {
 // The module shows no window here; a refusal only ends the run.
 void show_message_box(intptr_t /*owner*/, const char16_t* /*caption*/, const char16_t* /*text*/) {}
 void show_about_box(intptr_t /*owner*/, void* /*module_instance*/, AddressOpener /*open*/) {}
+
+void open_in_system_browser(const char* /*address*/) {}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
