@@ -48,15 +48,15 @@ jobs=$(nproc 2>/dev/null || echo 2)
 build_windows() {
     fetch_libspng_source
     ensure_image_libraries x86-64
-    cmake -S "$repo" -B "$build_root/win64" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
+    # The preset's folders are under build/; BRIGHTFADE_BUILD may put them elsewhere.
+    cmake -S "$repo" --preset win64 -B "$build_root/win64" \
         -DBRIGHTFADE_LIBSPNG_SOURCE="$libspng_source" \
         -DBRIGHTFADE_IMAGE_LIBRARIES="$(image_libraries_prefix x86-64)" >/dev/null
     cmake --build "$build_root/win64" -j "$jobs" "$@"
 }
 
 build_native() {
-    cmake -S "$repo" -B "$build_root/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    cmake -S "$repo" --preset native -B "$build_root/native" >/dev/null
     cmake --build "$build_root/native" -j "$jobs"
 }
 
@@ -96,8 +96,7 @@ build_arm64() {
     fetch_libspng_source
     ensure_arm64_toolchain
     ensure_image_libraries arm64
-    cmake -S "$repo" -B "$build_root/arm64" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-aarch64.cmake" \
+    cmake -S "$repo" --preset arm64 -B "$build_root/arm64" \
         -DBRIGHTFADE_ARM64_SYSROOT="$arm64_sysroot" \
         -DBRIGHTFADE_LIBSPNG_SOURCE="$libspng_source" \
         -DBRIGHTFADE_IMAGE_LIBRARIES="$(image_libraries_prefix arm64)" \
@@ -147,7 +146,6 @@ required_packages+=(clang-14 libfuzzer-14-dev libclang-rt-14-dev clang-tidy cppc
 # The libFuzzer targets (tests/fuzz), built with clang under AddressSanitizer and UBSan in a
 # folder of their own.
 build_fuzz() {
-    cmake -S "$repo" -B "$build_root/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIGHTFADE_FUZZ=ON \
-        -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+    cmake -S "$repo" --preset fuzz -B "$build_root/fuzz" >/dev/null
     cmake --build "$build_root/fuzz" -j "$jobs"
 }

@@ -4,8 +4,9 @@
 # inside are the very ones the Wine tests of this run used; the guides (byte order mark, UTF-8,
 # the plug-in's exact refusal texts taken from host/refusal_messages.h, bfrun's own --help),
 # the same in both zips; then builds the release twice more from two clean clones in other
-# folders and compares the bytes. Called by tools/test after the
-# Wine tests, with the Wine prefix made; ends with a count in CTest's words for tools/test.
+# folders and compares the bytes. Run by CTest as the test `release` of the win64 build
+# (ctest --preset release), after the Wine tests, with the Wine prefix made; fails if any
+# check failed.
 source "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib.sh"
 cd "$repo"
 
@@ -36,7 +37,7 @@ check() { # name, then the function that checks
 summary() {
     local total=$((passed + failed))
     echo
-    echo "$(((passed * 100) / (total > 0 ? total : 1)))% tests passed, $failed tests failed out of $total"
+    echo "release checks: $passed of $total passed"
 }
 
 version=$(release_version)
