@@ -410,14 +410,31 @@ bool no_leftovers(const std::string& out_path) {
     return false;
 }
 
+// How many files or folders named rfXXXX.tmp are in OUT.png's folder: what Wine's ReplaceFileW
+// moves a file aside under (compared before and after a run, as earlier runs may have left some).
+int moved_aside(const std::string& out_path) {
+    const size_t slash = out_path.rfind('\\');
+    const std::string folder = slash == std::string::npos ? "" : out_path.substr(0, slash + 1);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "rf*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int count = 1;
+    while (FindNextFileA(search, &found))
+        ++count;
+    FindClose(search);
+    return count;
+}
+
 // Runs that must fail leave an existing OUT.png exactly as it was, and nothing beside it.
 void expect_failure(const std::string& arguments, const std::string& out_path, int want) {
     const std::vector<uint8_t> before = {'k', 'e', 'e', 'p'};
     write_bytes(out_path, before);
+    const int aside = moved_aside(out_path);
     const int status = run_bfrun(arguments);
     CHECK(status == want, "%s: exit %d, want %d", arguments.c_str(), status, want);
     CHECK(read_bytes(out_path) == before, "%s: OUT.png was changed", arguments.c_str());
-    CHECK(no_leftovers(out_path), "%s: a temporary file was left", arguments.c_str());
+    CHECK(no_leftovers(out_path) && moved_aside(out_path) == aside, "%s: a temporary file was left",
+          arguments.c_str());
 }
 
 void stops() {
@@ -642,6 +659,37 @@ void in_place() {
     CHECK(GetFileAttributesA("in_place.png") & FILE_ATTRIBUTE_HIDDEN, "its attributes were lost");
     compare(read_png("in_place.png"), expected_output(in, false), "in place");
     CHECK(no_leftovers("in_place.png"), "a temporary file was left");
+
+    // A folder as OUT is refused, and stays where it was with what it holds.
+    DeleteFileA("in_place_folder"); // what an earlier bfrun may have written there
+    CreateDirectoryA("in_place_folder", nullptr);
+    const std::vector<uint8_t> before = {'k', 'e', 'e', 'p'};
+    write_bytes("in_place_folder\\inside.txt", before);
+    const int aside = moved_aside("in_place_folder");
+    std::string said;
+    CHECK(run_bfrun("apply in_place.png in_place_folder", &said, true) == 4, "a folder as OUT");
+    CHECK(said == "bfrun: in_place.png: in_place_folder: it is a folder, not a file\n", "said: %s",
+          said.c_str());
+    CHECK((GetFileAttributesA("in_place_folder") & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+              read_bytes("in_place_folder\\inside.txt") == before,
+          "the folder was moved or changed");
+    CHECK(moved_aside("in_place_folder") == aside, "a folder as OUT: moved aside");
+
+    // An OUT that another program holds open without sharing its deletion cannot be moved
+    // aside: refused at the end, OUT as it was and nothing left beside it.
+    write_bytes("in_place.held.png", before);
+    const int held_aside = moved_aside("in_place.held.png");
+    HANDLE held = CreateFileA("in_place.held.png", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    said.clear();
+    CHECK(run_bfrun("apply in_place.png in_place.held.png", &said, true) == 4, "a held OUT");
+    CloseHandle(held);
+    CHECK(said.find("in_place.held.png: cannot replace it (another program has it open)") !=
+              std::string::npos,
+          "said: %s", said.c_str());
+    CHECK(read_bytes("in_place.held.png") == before, "a held OUT was changed");
+    CHECK(no_leftovers("in_place.held.png") && moved_aside("in_place.held.png") == held_aside,
+          "a held OUT: a temporary file was left");
 }
 
 void large_image() {
@@ -901,11 +949,14 @@ void console_closed() {
 
     write_bytes("read_only.out.png", before);
     SetFileAttributesA("read_only.out.png", FILE_ATTRIBUTE_READONLY);
+    const int aside = moved_aside("read_only.out.png");
     std::string said;
     CHECK(run_bfrun("apply closed.in.png read_only.out.png", &said, true) == 4, "read-only");
     CHECK(said.find("it is read-only") != std::string::npos, "said: %s", said.c_str());
     SetFileAttributesA("read_only.out.png", FILE_ATTRIBUTE_NORMAL);
     CHECK(read_bytes("read_only.out.png") == before, "a read-only OUT was changed");
+    CHECK(no_leftovers("read_only.out.png") && moved_aside("read_only.out.png") == aside,
+          "a read-only OUT: a temporary file was left");
 }
 
 struct Case {
