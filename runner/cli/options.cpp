@@ -21,22 +21,6 @@ bool parse_integer(const std::string& text, long long min, long long max, long l
     return errno == 0 && *end == '\0' && value >= min && value <= max;
 }
 
-bool parse_list(const std::string& text, size_t count, long long min, long long max,
-                std::vector<long long>& values) {
-    values.clear();
-    size_t start = 0;
-    while (values.size() < count) {
-        const size_t comma = text.find(',', start);
-        const bool last = values.size() + 1 == count;
-        if (last != (comma == std::string::npos)) return false;
-        long long value;
-        if (!parse_integer(text.substr(start, comma - start), min, max, value)) return false;
-        values.push_back(value);
-        start = comma + 1;
-    }
-    return true;
-}
-
 bool take_module(Options& o, const std::string& value, std::string&) {
     o.module = value;
     return true;
@@ -58,7 +42,8 @@ bool take_depth(Options& o, const std::string& value, std::string& error) {
 
 bool take_rect(Options& o, const std::string& value, std::string& error) {
     std::vector<long long> list;
-    if (!parse_list(value, 4, 0, INT_MAX, list) || list[2] <= list[0] || list[3] <= list[1]) {
+    if (!parse_integer_list(value, 4, 0, INT_MAX, list) || list[2] <= list[0] ||
+        list[3] <= list[1]) {
         error = "--rect takes top,left,bottom,right with bottom > top and right > left";
         return false;
     }
@@ -82,19 +67,7 @@ bool take_paper(Options& o, const std::string& value, std::string& error) {
     return true;
 }
 
-bool take_advance_error(Options& o, const std::string& value, std::string& error) {
-    std::vector<long long> list;
-    if (!parse_list(value, 2, INT_MIN, INT_MAX, list) || list[0] < 1 || list[1] < -32768 ||
-        list[1] > 32767 || list[1] == 0) {
-        error = "--advance-error takes N,E: N from 1, E a nonzero 16-bit code";
-        return false;
-    }
-    o.run.advance_error_at = static_cast<int32_t>(list[0]);
-    o.run.advance_error = static_cast<int16_t>(list[1]);
-    return true;
-}
-
-enum class Listed { for_users, for_protocol_tests, not_listed };
+enum class Listed { for_users, not_listed };
 
 // One option: its name, the value it takes (nullptr for a switch), its lines in --help ('\n'
 // between them) and where --help lists it, and how it is taken: a switch, an integer in a
@@ -137,39 +110,28 @@ const OptionEntry kOptionTable[] = {
     {"--paper", "auto|N", "take a scan's paper to white first, as Levels' white input N\n"
                           "(1..255; 255: no change), or auto: N found from the image",
      Listed::for_users, nullptr, 0, 0, nullptr, take_paper},
-    {"--filter-case", "K", "tell the module filter case K (1..7)", Listed::for_protocol_tests,
-     nullptr, 1, 7, [](Options& o, long long v) { o.run.filter_case = int16_t(v); }, nullptr},
-    {"--mode", "M", "tell the module image mode M (e.g. 4 for CMYK)", Listed::for_protocol_tests,
-     nullptr, 0, 32767, [](Options& o, long long v) { o.run.mode = int16_t(v); }, nullptr},
-    {"--pad-rows", "N", "end every row of outData in N pad bytes", Listed::for_protocol_tests,
-     nullptr, 0, 4096, [](Options& o, long long v) { o.run.pad_rows = int32_t(v); }, nullptr},
-    {"--no-big-document", nullptr, "pass no big-document record (16-bit coordinates only)",
-     Listed::for_protocol_tests, [](Options& o) { o.run.big_document = false; }, 0, 0, nullptr,
-     nullptr},
-    {"--no-basic-suite", nullptr, "pass no basic suite", Listed::for_protocol_tests,
-     [](Options& o) { o.run.basic_suite = false; }, 0, 0, nullptr, nullptr},
-    {"--abort-after", "N", "the abort poll says yes once N bands were served",
-     Listed::for_protocol_tests, nullptr, 0, INT_MAX,
-     [](Options& o, long long v) { o.run.abort_after = int32_t(v); }, nullptr},
-    {"--advance-error", "N,E", "the N-th advanceState returns E instead of a band",
-     Listed::for_protocol_tests, nullptr, 0, 0, nullptr, take_advance_error},
-    {"--show-message-box", nullptr, "print the caption and text of a message box the module shows,\n"
-                                    "then close it (needs a display; one file only)",
-     Listed::for_protocol_tests, [](Options& o) { o.show_message_box_text = true; }, 0, 0,
-     nullptr, nullptr},
-    {"--draw-progress", nullptr, "draw the progress line on stderr even when it is not a console",
-     Listed::for_protocol_tests, [](Options& o) { o.draw_progress = true; }, 0, 0, nullptr,
-     nullptr},
     // A share of a batch, run by another bfrun, compressing on THREADS threads.
     {"--batch-worker", "THREADS", nullptr, Listed::not_listed, nullptr, 1, 64,
      [](Options& o, long long v) { o.worker = true; o.run.threads = int32_t(v); }, nullptr},
 };
 // clang-format on
 
-const OptionEntry* find_option(const std::string& name) {
+// bfrun's option of this name, or one of the extra ones.
+bool find_option(const std::string& name, const std::vector<ExtraOption>& extra,
+                 OptionEntry& found) {
     for (const OptionEntry& option : kOptionTable)
-        if (name == option.name) return &option;
-    return nullptr;
+        if (name == option.name) {
+            found = option;
+            return true;
+        }
+    for (const ExtraOption& option : extra)
+        if (name == option.name) {
+            found = {option.name,        option.value,       nullptr,
+                     Listed::not_listed, option.set_switch,  option.min,
+                     option.max,         option.set_integer, option.take};
+            return true;
+        }
+    return false;
 }
 
 bool take_value(const OptionEntry& option, const std::string& value, Options& options,
@@ -234,6 +196,22 @@ std::string exit_status_lines() {
 
 } // namespace
 
+bool parse_integer_list(const std::string& text, size_t count, long long min, long long max,
+                        std::vector<long long>& values) {
+    values.clear();
+    size_t start = 0;
+    while (values.size() < count) {
+        const size_t comma = text.find(',', start);
+        const bool last = values.size() + 1 == count;
+        if (last != (comma == std::string::npos)) return false;
+        long long value;
+        if (!parse_integer(text.substr(start, comma - start), min, max, value)) return false;
+        values.push_back(value);
+        start = comma + 1;
+    }
+    return true;
+}
+
 const std::string& usage_text() {
     static const std::string text =
         "Usage:\n"
@@ -258,9 +236,6 @@ const std::string& usage_text() {
         "Options:\n" +
         option_lines(Listed::for_users) +
         "\n"
-        "Options that test the module's side of the host protocol:\n" +
-        option_lines(Listed::for_protocol_tests) +
-        "\n"
         "Input, recognised by its bytes, not its name: PNG (below), JPEG and TIFF.\n"
         "PNG: grey, grey+alpha, RGB, RGBA or palette, 1 to 16 bits, interlaced or not. The\n"
         "CRC of every critical chunk and the image data's checksum are checked; a damaged file\n"
@@ -274,7 +249,8 @@ const std::string& usage_text() {
     return text;
 }
 
-bool parse_options(const std::vector<std::string>& args, Options& options, std::string& error) {
+bool parse_options(const std::vector<std::string>& args, Options& options, std::string& error,
+                   const std::vector<ExtraOption>& extra) {
     options = Options{};
     if (args.empty()) {
         error = "no command given";
@@ -310,8 +286,8 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
             options.command = arg == "--version" ? Command::version : Command::help;
             return true;
         }
-        const OptionEntry* option = find_option(arg);
-        if (option == nullptr) {
+        OptionEntry option{};
+        if (!find_option(arg, extra, option)) {
             if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
                 error = "unknown option " + arg;
                 return false;
@@ -320,8 +296,8 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
             continue;
         }
         options.option_args.push_back(arg);
-        if (option->value == nullptr) {
-            option->set_switch(options);
+        if (option.value == nullptr) {
+            option.set_switch(options);
             continue;
         }
         if (i + 1 >= args.size()) {
@@ -330,7 +306,7 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
         }
         const std::string& value = args[++i];
         options.option_args.push_back(value);
-        if (!take_value(*option, value, options, error)) return false;
+        if (!take_value(option, value, options, error)) return false;
     }
     if (options.command == Command::info) {
         if (!files.empty()) {
@@ -370,10 +346,6 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
     } else {
         if (files.empty()) {
             error = "apply -d DIR needs at least one IN.png";
-            return false;
-        }
-        if (options.show_message_box_text && files.size() > 1) {
-            error = "--show-message-box takes one file";
             return false;
         }
         options.inputs = files;

@@ -20,17 +20,35 @@ struct Options {
     std::string directory;
     int32_t jobs = 0; // 0: one per processor
     bool quiet = false;
-    bool stats = false;         // print the peak memory and time at the end
-    bool draw_progress = false; // the progress line on stderr whatever it is (for the tests)
-    bool worker = false;        // a share of a batch, run by another bfrun (--batch-worker THREADS)
-    RunRequest run;             // what each file's run is asked to do
-    bool show_message_box_text = false; // report the module's message box on stdout, then close it
+    bool stats = false; // print the peak memory and time at the end
+    // The progress line drawn on stderr whatever it is; bfrun draws it on a console only, the
+    // test host sets this to see it drawn on a pipe.
+    bool draw_progress = false;
+    bool worker = false; // a share of a batch, run by another bfrun (--batch-worker THREADS)
+    RunRequest run;      // what each file's run is asked to do
     // The arguments that were options, as given, for the worker processes of a batch.
     std::vector<std::string> option_args;
 };
 
+// An option that a program built on bfrun's code adds to bfrun's own (the test host's
+// switches for the protocol tests), parsed as bfrun's are and never listed by --help: a switch
+// (value nullptr), an integer in min..max, or a value of its own kind (take).
+struct ExtraOption {
+    const char* name;
+    const char* value;
+    void (*set_switch)(Options&);
+    long long min, max;
+    void (*set_integer)(Options&, long long);
+    bool (*take)(Options&, const std::string&, std::string&);
+};
+
 // args excludes the program name. False with a one-line reason on a bad command line.
-bool parse_options(const std::vector<std::string>& args, Options& options, std::string& error);
+bool parse_options(const std::vector<std::string>& args, Options& options, std::string& error,
+                   const std::vector<ExtraOption>& extra = {});
+
+// text as `count` integers in min..max between commas, as an option's value.
+bool parse_integer_list(const std::string& text, size_t count, long long min, long long max,
+                        std::vector<long long>& values);
 
 // What bfrun --help prints.
 const std::string& usage_text();

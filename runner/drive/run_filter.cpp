@@ -114,8 +114,9 @@ void fill_record(Session& s) {
     r.maxSpace = 1 << 30;
     r.bufferSpace = 1 << 30;
     r.backColor[0] = r.backColor[1] = r.backColor[2] = 255;
-    // Photoshop's signature: bfrun lays the layer over white and takes it off again as the
-    // module's filter case table asks, as Photoshop does, and the module trusts it to.
+    // Photoshop's signature, '8BIM': the module counts on a host with that signature to matt
+    // the layer over white and un-matt the result, and on any other to do neither. bfrun mattes
+    // as Photoshop does (band_server.cpp, matting.cpp), so it says it is Photoshop.
     r.hostSig = kPhotoshopHostSig;
     r.imageMode = settings.image_mode;
     r.imageHRes = r.imageVRes = 72 << 16;

@@ -10,9 +10,8 @@ const ExitStatusMeaning kExitStatusMeanings[] = {
                     "or malformed chunk, a cut file, any data libjpeg or libtiff could not "
                     "decode), of a kind bfrun does not read, no pixels; a pattern or folder "
                     "that gave no file"},
-    {kExitTooLarge, "image too large: beyond the module's limits, --max-pixels, 16-bit "
-                    "coordinates with --no-big-document, or ancillary chunks past 16 MiB (64 MiB "
-                    "in all)"},
+    {kExitTooLarge, "image too large: beyond the module's limits, --max-pixels, or ancillary "
+                    "chunks past 16 MiB (64 MiB in all)"},
     {kExitWriteFailed, "OUT.png could not be written, or is read-only; -d DIR could not be made"},
     {kExitBadModule, "module not usable: not loadable, no or malformed property list, no entry "
                      "point, or its filter case table says it cannot filter the case"},

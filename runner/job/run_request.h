@@ -1,5 +1,6 @@
-// What the command line asks of each file's run: how the module is to see the layer, the
-// switches that test the host protocol, the size limit and how OUT.png is compressed.
+// What the command line asks of each file's run: how the module is to see the layer, the size
+// limit and how OUT.png is compressed; and what the test host's switches change of the host's
+// side of the protocol (filter case to advanceState's errors), which bfrun leaves as they are.
 #pragma once
 
 #include <cstdint>

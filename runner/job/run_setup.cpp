@@ -29,7 +29,7 @@ ReadLimits read_limits_for(const Pipl& pipl, const RunRequest& request) {
     if (!request.big_document) {
         limits.max_width = std::min<uint32_t>(limits.max_width, 32767);
         limits.max_height = std::min<uint32_t>(limits.max_height, 32767);
-        limits.size_limit_owner = "16-bit coordinates allow (--no-big-document)";
+        limits.size_limit_owner = "16-bit coordinates allow (no big-document record)";
     }
     return limits;
 }

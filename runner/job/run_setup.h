@@ -13,8 +13,8 @@
 
 Matte matte_for_handling(uint8_t handling, bool& known);
 
-// The sizes the reader accepts: the module's 'ms32' limits (16-bit coordinates with
-// --no-big-document) and --max-pixels.
+// The sizes the reader accepts: the module's 'ms32' limits (16-bit coordinates when the run
+// passes no big-document record) and --max-pixels.
 ReadLimits read_limits_for(const Pipl& pipl, const RunRequest& request);
 
 // kExitDone and the settings for an image of this layout, or an exit status and why.

@@ -1,5 +1,4 @@
-// One file through the module with Win32 files and console, for bfrun_win32.cpp and
-// batch_win32.cpp.
+// One file through the module with Win32 files and console, for batch_win32.cpp.
 #include "runner/win32/apply_file.h"
 
 #include <windows.h>
@@ -10,7 +9,6 @@
 #include "runner/drive/module_file.h"
 #include "runner/win32/console_win32.h"
 #include "runner/win32/file_streams.h"
-#include "runner/win32/message_box_watch.h"
 #include "runner/win32/module_library.h"
 
 namespace {
@@ -101,10 +99,8 @@ Failure apply_file(const LoadedModule& module, const Options& options, const std
     hooks.owner_window = module.owner_window;
     hooks.progress = show_progress;
     hooks.interrupted = user_interrupted;
-    if (options.show_message_box_text) start_message_box_watch(module.owner_window);
     Failure failure =
         filter_png(source, sink, module.entry, module.pipl, options.run, hooks, summary);
-    if (options.show_message_box_text) stop_message_box_watch();
     progress_events = nullptr;
     // OUT may be IN itself: the input is closed before the rename.
     source.close();

@@ -38,6 +38,7 @@ class ReplacingSink : public ByteSink {
 
   private:
     bool flush_buffer();
+    bool replace_target();
     bool fail(const std::string& what);
 
     void* handle_ = nullptr;

@@ -17,7 +17,19 @@ std::string error_text(DWORD code) {
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return "no such file";
     if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) return "the disk is full";
     if (code == ERROR_ACCESS_DENIED) return "access denied";
+    if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION)
+        return "another program has it open";
     return "Windows error " + std::to_string(code);
+}
+
+// Why bfrun does not write over a path with these attributes; empty when it may (a file that
+// is not read-only, or nothing there).
+std::string refusal(DWORD attributes) {
+    if (attributes == INVALID_FILE_ATTRIBUTES) return "";
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "it is a folder, not a file";
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return "it is read-only, and bfrun does not replace it";
+    return "";
 }
 
 } // namespace
@@ -104,10 +116,9 @@ bool ReplacingSink::open(const std::string& path) {
         full.resize(GetFullPathNameW(target_.c_str(), full_size, full.data(), nullptr));
         if (!full.empty()) target_ = full;
     }
-    const DWORD attributes = GetFileAttributesW(target_.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    error = refusal(GetFileAttributesW(target_.c_str()));
+    if (!error.empty()) {
         failed_ = true;
-        error = "it is read-only, and bfrun does not replace it";
         return false;
     }
     temporary_ = target_ + L".bfrun-" + std::to_wstring(GetCurrentProcessId());
@@ -161,20 +172,50 @@ bool ReplacingSink::commit() {
     const BOOL closed = CloseHandle(handle_);
     handle_ = nullptr;
     if (!closed) return fail("cannot close it");
+    // What is at OUT now: it may have changed during the run.
+    const DWORD attributes = GetFileAttributesW(target_.c_str());
+    error = refusal(attributes);
+    if (!error.empty()) {
+        failed_ = true;
+        return false;
+    }
     // An existing OUT keeps its attributes, security and creation time; a new one is the
     // temporary file renamed.
-    const DWORD attributes = GetFileAttributesW(target_.c_str());
-    const bool replaced =
-        attributes != INVALID_FILE_ATTRIBUTES
-            ? ReplaceFileW(target_.c_str(), temporary_.c_str(), nullptr,
-                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-            : MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-    if (!replaced) return fail("cannot replace it");
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (!replace_target()) return false;
+    } else if (!MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        return fail("cannot replace it");
+    }
     // Windows' ReplaceFileW keeps the attributes itself; Wine's (8.0) does not.
     if (attributes != INVALID_FILE_ATTRIBUTES && GetFileAttributesW(target_.c_str()) != attributes)
         SetFileAttributesW(target_.c_str(), attributes);
     temporary_.clear();
     return true;
+}
+
+// ReplaceFileW with a backup name of bfrun's own. Without one, Wine's (8.0) first moves OUT
+// aside under a name of its own (rfXXXX.tmp), which it leaves behind when the move fails (OUT
+// held open by another program, or not this user's to move), and it would move a folder aside
+// as well as a file. With one, OUT is either as it was or replaced, its old contents under the
+// backup name, which is then deleted.
+bool ReplacingSink::replace_target() {
+    const std::wstring backup = temporary_ + L"-old";
+    if (ReplaceFileW(target_.c_str(), temporary_.c_str(), backup.c_str(),
+                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        DeleteFileW(backup.c_str());
+        return true;
+    }
+    const DWORD code = GetLastError();
+    // OUT was moved to the backup name but the new file could not take its place: it goes
+    // back.
+    if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+        !MoveFileExW(backup.c_str(), target_.c_str(), 0)) {
+        failed_ = true;
+        error = "cannot replace it, nor put it back: it is now " + narrow_utf8(backup);
+        return false;
+    }
+    SetLastError(code);
+    return fail("cannot replace it");
 }
 
 void ReplacingSink::abandon() {

@@ -1,8 +1,9 @@
 // bfrun driving the real Brightfade.8bf under Wine, on PNG, JPEG and TIFF files made here: every
 // output pixel is read back with stb_image (a decoder of its own, not bfrun's) and checked
 // against the plain kernel run on the matted input, plus hand-worked pixels; the host's options,
-// damaged files, batches and failures against their exit statuses.
-// Usage: bfrun_end_to_end BFRUN.EXE CASE (see the table at the end).
+// damaged files, batches and failures against their exit statuses. The switches that change the
+// host's side of the protocol are test_host apply's, which runs files with bfrun's own code.
+// Usage: bfrun_end_to_end BFRUN.EXE TEST_HOST.EXE CASE (see the table at the end).
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -35,7 +36,7 @@
 
 namespace {
 
-std::wstring bfrun_path;
+std::wstring bfrun_path, test_host_path;
 int failures = 0;
 
 #define CHECK(condition, ...)                                                                      \
@@ -66,11 +67,12 @@ int finish_bfrun(PROCESS_INFORMATION& process) {
     return static_cast<int>(code);
 }
 
-// Runs bfrun with these arguments and returns its exit status; with `output`, collects what it
-// prints on stdout (and on stderr too with `both`).
-int run_bfrun(const std::string& arguments, std::string* output = nullptr, bool both = false) {
+// Runs the program with these arguments and returns its exit status; with `output`, collects
+// what it prints on stdout (and on stderr too with `both`).
+int run_program(const std::wstring& program, const std::string& arguments, std::string* output,
+                bool both) {
     std::wstring command =
-        L"\"" + bfrun_path + L"\" " + std::wstring(arguments.begin(), arguments.end());
+        L"\"" + program + L"\" " + std::wstring(arguments.begin(), arguments.end());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     HANDLE read_end = nullptr, write_end = nullptr;
@@ -84,11 +86,11 @@ int run_bfrun(const std::string& arguments, std::string* output = nullptr, bool 
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     }
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(bfrun_path.c_str(), command.data(), nullptr, nullptr,
+    const BOOL started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr,
                                         output != nullptr, 0, nullptr, nullptr, &startup, &process);
     if (write_end != nullptr) CloseHandle(write_end);
     if (!started) {
-        std::printf("cannot start bfrun (error %lu)\n", GetLastError());
+        std::printf("cannot start %ls (error %lu)\n", program.c_str(), GetLastError());
         return -1;
     }
     if (output != nullptr) {
@@ -101,6 +103,25 @@ int run_bfrun(const std::string& arguments, std::string* output = nullptr, bool 
         output->erase(std::remove(output->begin(), output->end(), '\r'), output->end());
     }
     return finish_bfrun(process);
+}
+
+int run_bfrun(const std::string& arguments, std::string* output = nullptr, bool both = false) {
+    return run_program(bfrun_path, arguments, output, both);
+}
+
+std::string narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end()); // the test's paths are ASCII
+}
+
+// The module beside bfrun.exe.
+std::string module_path() {
+    return narrow(bfrun_path.substr(0, bfrun_path.rfind(L'\\'))) + "\\Brightfade.8bf";
+}
+
+// test_host with these arguments ("apply ..."), given the module beside bfrun.exe.
+int run_test_host(const std::string& arguments, std::string* output = nullptr, bool both = false) {
+    return run_program(test_host_path, arguments + " --module \"" + module_path() + "\"", output,
+                       both);
 }
 
 std::vector<uint8_t> read_bytes(const std::string& path) {
@@ -120,10 +141,6 @@ void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     // A short write shows as a broken file in the test that reads it.
     (void)std::fwrite(bytes.data(), 1, bytes.size(), f);
     (void)std::fclose(f);
-}
-
-std::string narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end()); // the test's paths are ASCII
 }
 
 bool exists(const std::string& path) {
@@ -386,7 +403,7 @@ void selection() {
     compare(read_png("selection.out.png"), want, "selection");
 }
 
-// Options that make bfrun behave like other hosts give the same file as the default run.
+// Switches that make the host behave like other hosts give the file bfrun.exe gives.
 void host_quirks() {
     write_bytes("quirks.in.png", encode_test_png(random_test_png(40, 21, 4, 16, 31)));
     CHECK(run_bfrun("apply quirks.in.png quirks.plain.png") == 0, "plain run");
@@ -395,7 +412,8 @@ void host_quirks() {
                                     "--no-basic-suite", "--no-big-document --no-basic-suite"};
     for (const char* variant : variants) {
         DeleteFileA("quirks.out.png");
-        const int status = run_bfrun(std::string("apply quirks.in.png quirks.out.png ") + variant);
+        const int status =
+            run_test_host(std::string("apply quirks.in.png quirks.out.png ") + variant);
         CHECK(status == 0, "%s: bfrun exited with %d", variant, status);
         CHECK(read_bytes("quirks.out.png") == want, "%s: another file", variant);
     }
@@ -410,28 +428,51 @@ bool no_leftovers(const std::string& out_path) {
     return false;
 }
 
+// How many files or folders named rfXXXX.tmp are in OUT.png's folder: what Wine's ReplaceFileW
+// moves a file aside under (compared before and after a run, as earlier runs may have left some).
+int moved_aside(const std::string& out_path) {
+    const size_t slash = out_path.rfind('\\');
+    const std::string folder = slash == std::string::npos ? "" : out_path.substr(0, slash + 1);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "rf*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int count = 1;
+    while (FindNextFileA(search, &found))
+        ++count;
+    FindClose(search);
+    return count;
+}
+
 // Runs that must fail leave an existing OUT.png exactly as it was, and nothing beside it.
-void expect_failure(const std::string& arguments, const std::string& out_path, int want) {
+void expect_failure(const std::string& arguments, const std::string& out_path, int want,
+                    int (*run)(const std::string&, std::string*, bool) = run_bfrun) {
     const std::vector<uint8_t> before = {'k', 'e', 'e', 'p'};
     write_bytes(out_path, before);
-    const int status = run_bfrun(arguments);
+    const int aside = moved_aside(out_path);
+    const int status = run(arguments, nullptr, false);
     CHECK(status == want, "%s: exit %d, want %d", arguments.c_str(), status, want);
     CHECK(read_bytes(out_path) == before, "%s: OUT.png was changed", arguments.c_str());
-    CHECK(no_leftovers(out_path), "%s: a temporary file was left", arguments.c_str());
+    CHECK(no_leftovers(out_path) && moved_aside(out_path) == aside, "%s: a temporary file was left",
+          arguments.c_str());
 }
 
 void stops() {
     write_bytes("stops.in.png", encode_test_png(random_test_png(12, 30, 4, 8, 41))); // 4 bands
-    expect_failure("apply stops.in.png stops.out.png --abort-after 1", "stops.out.png", 8);
-    expect_failure("apply stops.in.png stops.out.png --advance-error 2,-30100", "stops.out.png", 7);
-    expect_failure("apply stops.in.png stops.out.png --advance-error 3,-108", "stops.out.png", 9);
-    expect_failure("apply stops.in.png stops.out.png --advance-error 1,-128", "stops.out.png", 8);
-    // CMYK: the colour-mode refusal (headless, the message box returns at once).
-    expect_failure("apply stops.in.png stops.out.png --mode 4", "stops.out.png", 6);
-    // A flat image: the background refusal.
-    expect_failure("apply stops.in.png stops.out.png --filter-case 1", "stops.out.png", 6);
-    // Grey mode for an RGBA layer: a plane count the module does not expect.
-    expect_failure("apply stops.in.png stops.out.png --mode 1", "stops.out.png", 7);
+    const struct {
+        const char* switches;
+        int status;
+    } cases[] = {
+        {"--abort-after 1", 8},
+        {"--advance-error 2,-30100", 7},
+        {"--advance-error 3,-108", 9},
+        {"--advance-error 1,-128", 8},
+        {"--mode 4", 6},        // CMYK: the colour-mode refusal (headless, the box returns at once)
+        {"--filter-case 1", 6}, // a flat image: the background refusal
+        {"--mode 1", 7},        // grey mode for an RGBA layer: planes the module does not expect
+    };
+    for (const auto& c : cases)
+        expect_failure(std::string("apply stops.in.png stops.out.png ") + c.switches,
+                       "stops.out.png", c.status, run_test_host);
 }
 
 // JPEG and TIFF files: a progressive colour JPEG against what bfrun's reader decodes of it,
@@ -575,7 +616,8 @@ void bad_files() {
     put_big_endian(wide, ihdr + 8, 40000);
     fix_crc(wide, ihdr);
     write_bytes("bad.wide.png", wide);
-    expect_failure("apply bad.wide.png bad.out.png --no-big-document", "bad.out.png", 3);
+    expect_failure("apply bad.wide.png bad.out.png --no-big-document", "bad.out.png", 3,
+                   run_test_host);
     write_bytes("bad.good.png", good);
     expect_failure("apply bad.good.png bad.out.png --max-pixels 255", "bad.out.png", 3);
     // OUT.png in a folder that does not exist.
@@ -642,6 +684,37 @@ void in_place() {
     CHECK(GetFileAttributesA("in_place.png") & FILE_ATTRIBUTE_HIDDEN, "its attributes were lost");
     compare(read_png("in_place.png"), expected_output(in, false), "in place");
     CHECK(no_leftovers("in_place.png"), "a temporary file was left");
+
+    // A folder as OUT is refused, and stays where it was with what it holds.
+    DeleteFileA("in_place_folder"); // what an earlier bfrun may have written there
+    CreateDirectoryA("in_place_folder", nullptr);
+    const std::vector<uint8_t> before = {'k', 'e', 'e', 'p'};
+    write_bytes("in_place_folder\\inside.txt", before);
+    const int aside = moved_aside("in_place_folder");
+    std::string said;
+    CHECK(run_bfrun("apply in_place.png in_place_folder", &said, true) == 4, "a folder as OUT");
+    CHECK(said == "bfrun: in_place.png: in_place_folder: it is a folder, not a file\n", "said: %s",
+          said.c_str());
+    CHECK((GetFileAttributesA("in_place_folder") & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+              read_bytes("in_place_folder\\inside.txt") == before,
+          "the folder was moved or changed");
+    CHECK(moved_aside("in_place_folder") == aside, "a folder as OUT: moved aside");
+
+    // An OUT that another program holds open without sharing its deletion cannot be moved
+    // aside: refused at the end, OUT as it was and nothing left beside it.
+    write_bytes("in_place.held.png", before);
+    const int held_aside = moved_aside("in_place.held.png");
+    HANDLE held = CreateFileA("in_place.held.png", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    said.clear();
+    CHECK(run_bfrun("apply in_place.png in_place.held.png", &said, true) == 4, "a held OUT");
+    CloseHandle(held);
+    CHECK(said.find("in_place.held.png: cannot replace it (another program has it open)") !=
+              std::string::npos,
+          "said: %s", said.c_str());
+    CHECK(read_bytes("in_place.held.png") == before, "a held OUT was changed");
+    CHECK(no_leftovers("in_place.held.png") && moved_aside("in_place.held.png") == held_aside,
+          "a held OUT: a temporary file was left");
 }
 
 void large_image() {
@@ -668,8 +741,7 @@ void info() {
     CHECK(said.rfind("bfrun 1.0 (", 0) == 0 && said.find("  ProductName: ") != std::string::npos,
           "--version: %s", said.c_str());
     // The module with its header's machine made the other one.
-    std::vector<uint8_t> module =
-        read_bytes(narrow(bfrun_path.substr(0, bfrun_path.rfind(L'\\'))) + "\\Brightfade.8bf");
+    std::vector<uint8_t> module = read_bytes(module_path());
     const size_t pe = module.size() > 0x40 ? module[0x3C] | module[0x3D] << 8 : 0;
     const bool arm64 = pe != 0 && module[pe + 4] == 0x64 && module[pe + 5] == 0xAA;
     if (pe != 0) module[pe + 5] = arm64 ? 0x86 : 0xAA; // 0x8664 x64, 0xAA64 ARM64
@@ -692,6 +764,8 @@ void info() {
         {"apply six.txt six.png", 2, "bfrun: six.txt: not a PNG, JPEG or TIFF file\n"},
         {"apply six.txt six.png --jobs 0", 1,
          "bfrun: bad value \"0\" for --jobs (1..64)\nsee bfrun --help\n"},
+        // The test host's switches are not bfrun's.
+        {"apply six.txt six.png --mode 4", 1, "bfrun: unknown option --mode\n"},
     };
     for (const auto& c : cases) {
         said.clear();
@@ -702,12 +776,12 @@ void info() {
 }
 
 // Under a display: the refusal's real message box, owned by bfrun's window, read back and
-// closed by bfrun's watcher.
+// closed by the test host's watcher.
 void message_box() {
     write_bytes("message_box.in.png", encode_test_png(random_test_png(8, 8, 4, 8, 71)));
     DeleteFileA("message_box.out.png");
     std::string output;
-    const int status = run_bfrun(
+    const int status = run_test_host(
         "apply message_box.in.png message_box.out.png --mode 4 --show-message-box", &output);
     CHECK(status == 6, "exit %d, want 6 (refused)", status);
     const std::string want = u8"caption: エラー\n"
@@ -720,10 +794,11 @@ void message_box() {
 
 // --- Windows habits: patterns, folders, drag and drop, the console and its events ----------
 
-// bfrun started with stdout and stderr on one pipe, left running.
-PROCESS_INFORMATION start_bfrun(const std::string& arguments, HANDLE& read_end) {
+// The program started with stdout and stderr on one pipe, left running.
+PROCESS_INFORMATION start_program(const std::wstring& program, const std::string& arguments,
+                                  HANDLE& read_end) {
     std::wstring command =
-        L"\"" + bfrun_path + L"\" " + std::wstring(arguments.begin(), arguments.end());
+        L"\"" + program + L"\" " + std::wstring(arguments.begin(), arguments.end());
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE write_end = nullptr;
     CreatePipe(&read_end, &write_end, &inherit, 0);
@@ -734,7 +809,7 @@ PROCESS_INFORMATION start_bfrun(const std::string& arguments, HANDLE& read_end) 
     startup.hStdOutput = startup.hStdError = write_end;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION process{};
-    CreateProcessW(bfrun_path.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                    &startup, &process);
     CloseHandle(write_end);
     return process;
@@ -828,7 +903,9 @@ void windows_habits() {
     CHECK(said == "bfrun: unknown command \"aply\"\nsee bfrun --help\n", "said: %s", said.c_str());
 
     // A batch drawn as on a console, in one process and in three: every line whole and once,
-    // the redraws only between lines; Ctrl+C after the first file stops the rest.
+    // the redraws only between lines; Ctrl+C after the first file stops the rest. bfrun draws
+    // only on a console, so the test host runs the batch with bfrun's code, drawing on the pipe
+    // (--draw-progress); its workers are test_host processes.
     CreateDirectoryA("many", nullptr);
     for (int i = 0; i < 12; ++i)
         write_bytes("many\\m" + std::to_string(10 + i) + ".png",
@@ -836,8 +913,11 @@ void windows_habits() {
     for (int jobs : {1, 3}) {
         const std::string out = "many_out" + std::to_string(jobs);
         HANDLE read_end = nullptr;
-        PROCESS_INFORMATION run = start_bfrun(
-            "apply many -d " + out + " --draw-progress --jobs " + std::to_string(jobs), read_end);
+        PROCESS_INFORMATION run =
+            start_program(test_host_path,
+                          "apply many -d " + out + " --draw-progress --jobs " +
+                              std::to_string(jobs) + " --module \"" + module_path() + "\"",
+                          read_end);
         std::string raw;
         bool pressed = false;
         char buffer[256];
@@ -889,7 +969,8 @@ void console_closed() {
     const std::vector<uint8_t> before = {'k', 'e', 'e', 'p'};
     write_bytes("closed.out.png", before);
     HANDLE read_end = nullptr;
-    PROCESS_INFORMATION run = start_bfrun("apply closed.in.png closed.out.png", read_end);
+    PROCESS_INFORMATION run =
+        start_program(bfrun_path, "apply closed.in.png closed.out.png", read_end);
     for (int i = 0; i < 400 && no_leftovers("closed.out.png"); ++i)
         Sleep(50);
     CHECK(!no_leftovers("closed.out.png"), "bfrun made no temporary file");
@@ -901,11 +982,14 @@ void console_closed() {
 
     write_bytes("read_only.out.png", before);
     SetFileAttributesA("read_only.out.png", FILE_ATTRIBUTE_READONLY);
+    const int aside = moved_aside("read_only.out.png");
     std::string said;
     CHECK(run_bfrun("apply closed.in.png read_only.out.png", &said, true) == 4, "read-only");
     CHECK(said.find("it is read-only") != std::string::npos, "said: %s", said.c_str());
     SetFileAttributesA("read_only.out.png", FILE_ATTRIBUTE_NORMAL);
     CHECK(read_bytes("read_only.out.png") == before, "a read-only OUT was changed");
+    CHECK(no_leftovers("read_only.out.png") && moved_aside("read_only.out.png") == aside,
+          "a read-only OUT: a temporary file was left");
 }
 
 struct Case {
@@ -934,17 +1018,18 @@ const Case kCases[] = {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::printf("usage: bfrun_end_to_end BFRUN.EXE CASE\n");
+    if (argc != 4) {
+        std::printf("usage: bfrun_end_to_end BFRUN.EXE TEST_HOST.EXE CASE\n");
         return 2;
     }
     bfrun_path = windows_path(argv[1]);
+    test_host_path = windows_path(argv[2]);
     for (const Case& c : kCases) {
-        if (std::strcmp(c.name, argv[2]) != 0) continue;
+        if (std::strcmp(c.name, argv[3]) != 0) continue;
         c.run();
         std::printf("%s: %d failure(s)\n", c.name, failures);
         return failures == 0 ? 0 : 1;
     }
-    std::printf("unknown case %s\n", argv[2]);
+    std::printf("unknown case %s\n", argv[3]);
     return 2;
 }

@@ -37,7 +37,8 @@ if(NOT BRIGHTFADE_ARM64)
   add_dependencies(bfrun_end_to_end sse2_only_bfrun)
   foreach(case core_rgba8 types float selection quirks stops large)
     add_test(NAME wine.bfrun.sse2.${case}
-             COMMAND bfrun_end_to_end ${CMAKE_BINARY_DIR}/sse2-only/bfrun.exe ${case})
+             COMMAND bfrun_end_to_end ${CMAKE_BINARY_DIR}/sse2-only/bfrun.exe
+                     $<TARGET_FILE:test_host> ${case})
     set_tests_properties(wine.bfrun.sse2.${case} PROPERTIES LABELS wine)
   endforeach()
 endif()

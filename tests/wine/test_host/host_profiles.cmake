@@ -2,11 +2,10 @@
 # output checked against the kernel's reference rows over Photoshop's white matting.
 target_sources(test_host PRIVATE ${CMAKE_CURRENT_LIST_DIR}/host_profiles.cpp
                                  ${CMAKE_CURRENT_LIST_DIR}/host_profiles_table.cpp
-                                 ${CMAKE_CURRENT_LIST_DIR}/profile_layers.cpp
-                                 ${CMAKE_SOURCE_DIR}/runner/drive/matting.cpp
-                                 ${CMAKE_SOURCE_DIR}/runner/drive/stand_in_suite.cpp)
+                                 ${CMAKE_CURRENT_LIST_DIR}/profile_layers.cpp)
 brightfade_add_kernel(test_host)
-target_link_libraries(test_host PRIVATE brightfade_protocol)
+# bfrun's matting (drive/matting.h) and stand-in basic suite play Photoshop's part.
+target_link_libraries(test_host PRIVATE bfrun_core brightfade_protocol)
 
 set(host_profiles photoshop paint_net gimp_pspi pspihost irfanview psfilterhost_16)
 if(NOT BRIGHTFADE_ARM64)

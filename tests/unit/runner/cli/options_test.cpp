@@ -5,6 +5,7 @@
 
 #include "runner/cli/options.h"
 #include "runner/job/exit_status.h"
+#include "tests/common/protocol_switches.h"
 
 namespace {
 
@@ -17,11 +18,9 @@ bool parse(const std::vector<std::string>& args, Options& options, std::string& 
 TEST(Options, ApplyWithEveryOption) {
     Options o;
     std::string error;
-    ASSERT_TRUE(
-        parse({"apply", "in.png", "--module", "m.8bf", "--depth", "32", "--rect", "2,3,10,20",
-               "--mode", "4", "--pad-rows", "5", "--no-big-document", "--no-basic-suite",
-               "--abort-after", "1", "--advance-error", "3,-128", "out.png"},
-              o, error))
+    ASSERT_TRUE(parse(
+        {"apply", "in.png", "--module", "m.8bf", "--depth", "32", "--rect", "2,3,10,20", "out.png"},
+        o, error))
         << error;
     EXPECT_EQ(o.command, Command::apply);
     EXPECT_EQ(o.inputs, (std::vector<std::string>{"in.png"}));
@@ -34,13 +33,6 @@ TEST(Options, ApplyWithEveryOption) {
     EXPECT_EQ(o.run.rect.bottom, 10);
     EXPECT_EQ(o.run.rect.right, 20);
     EXPECT_EQ(o.run.filter_case, 5); // a selection
-    EXPECT_EQ(o.run.mode, 4);
-    EXPECT_EQ(o.run.pad_rows, 5);
-    EXPECT_FALSE(o.run.big_document);
-    EXPECT_FALSE(o.run.basic_suite);
-    EXPECT_EQ(o.run.abort_after, 1);
-    EXPECT_EQ(o.run.advance_error_at, 3);
-    EXPECT_EQ(o.run.advance_error, -128);
     ASSERT_TRUE(parse({"apply", "a.png", "b.png", "--paper", "1"}, o, error));
     EXPECT_EQ(o.run.paper_level, 1);
     EXPECT_FALSE(o.run.paper_auto);
@@ -59,9 +51,7 @@ TEST(Options, Defaults) {
     EXPECT_EQ(o.run.abort_after, -1);
     EXPECT_EQ(o.run.paper_level, 255); // no change
     EXPECT_FALSE(o.run.paper_auto);
-    ASSERT_TRUE(
-        parse({"apply", "a.png", "b.png", "--filter-case", "6", "--rect", "0,0,1,1"}, o, error));
-    EXPECT_EQ(o.run.filter_case, 6); // given explicitly, it wins over the rectangle's 5
+    EXPECT_FALSE(o.draw_progress);
     EXPECT_EQ(o.run.compression, 6);
     EXPECT_EQ(o.run.max_pixels, uint64_t{1} << 30);
     EXPECT_EQ(o.jobs, 0);
@@ -102,19 +92,16 @@ TEST(Options, BadCommandLines) {
         {{"apply", "a.png", "b.png", "--rect", "5,0,5,9"}, "--rect takes top,left,bottom,right"},
         {{"apply", "a.png", "b.png", "--rect", "1,2,3"}, "--rect takes top,left,bottom,right"},
         {{"apply", "a.png", "b.png", "--rect", "1,2,3,4,5"}, "--rect takes"},
-        {{"apply", "a.png", "b.png", "--filter-case", "8"}, "bad value \"8\" for --filter-case"},
-        {{"apply", "a.png", "b.png", "--pad-rows", "-1"}, "bad value \"-1\" for --pad-rows"},
-        {{"apply", "a.png", "b.png", "--advance-error", "0,-1"}, "--advance-error takes N,E"},
-        {{"apply", "a.png", "b.png", "--advance-error", "1,0"}, "--advance-error takes N,E"},
-        {{"apply", "a.png", "b.png", "--advance-error", "1,40000"}, "--advance-error takes N,E"},
         {{"apply", "a.png", "b.png", "--module"}, "--module needs a value"},
         {{"apply", "-d", "out"}, "apply -d DIR needs at least one IN.png"},
-        {{"apply", "a.png", "b.png", "-d", "out", "--show-message-box"},
-         "--show-message-box takes one file"},
         {{"apply", "a.png", "b.png", "--compression", "10"}, "bad value \"10\" for --compression"},
         {{"apply", "a.png", "b.png", "--jobs", "0"}, "bad value \"0\" for --jobs"},
         {{"apply", "a.png", "b.png", "--max-pixels", "4294967297"}, "bad value"},
         {{"apply", "a.png", "b.png", "--fast"}, "unknown option --fast"},
+        // The test host's switches are not bfrun's.
+        {{"apply", "a.png", "b.png", "--pad-rows", "5"}, "unknown option --pad-rows"},
+        {{"apply", "a.png", "b.png", "--draw-progress"}, "unknown option --draw-progress"},
+        {{"apply", "a.png", "b.png", "--show-message-box"}, "unknown option --show-message-box"},
         {{"apply", "scan.tif", "scan.JPG"},
          "scan.JPG names a JPEG file, and bfrun writes PNG only: give OUT a .png name"},
         {{"apply", "a.png", "out/b.tiff"}, "out/b.tiff names a TIFF file"},
@@ -124,6 +111,56 @@ TEST(Options, BadCommandLines) {
     };
     for (const auto& [args, why] : cases) {
         EXPECT_FALSE(parse(args, o, error)) << why;
+        EXPECT_EQ(error.substr(0, why.size()), why);
+    }
+}
+
+// test_host apply: bfrun's command line and the switches that test the host protocol, which go
+// to a batch's workers with bfrun's own options.
+TEST(Options, TheTestHostsSwitchesForTheProtocol) {
+    ProtocolApply run;
+    std::string error;
+    ASSERT_TRUE(parse_protocol_apply({"apply", "in.png", "--mode", "4", "--pad-rows", "5",
+                                      "--no-big-document", "--no-basic-suite", "--abort-after", "1",
+                                      "--advance-error", "3,-128", "--show-message-box",
+                                      "--draw-progress", "--depth", "32", "out.png"},
+                                     run, error))
+        << error;
+    const Options& o = run.options;
+    EXPECT_EQ(o.output, "out.png");
+    EXPECT_EQ(o.run.depth, 32);
+    EXPECT_EQ(o.run.filter_case, 4);
+    EXPECT_EQ(o.run.mode, 4);
+    EXPECT_EQ(o.run.pad_rows, 5);
+    EXPECT_FALSE(o.run.big_document);
+    EXPECT_FALSE(o.run.basic_suite);
+    EXPECT_EQ(o.run.abort_after, 1);
+    EXPECT_EQ(o.run.advance_error_at, 3);
+    EXPECT_EQ(o.run.advance_error, -128);
+    EXPECT_TRUE(run.show_message_box);
+    EXPECT_TRUE(o.draw_progress);
+    ASSERT_TRUE(parse_protocol_apply({"apply", "a.png", "-d", "out", "b.png", "--pad-rows", "3",
+                                      "--filter-case", "6", "--rect", "0,0,1,1"},
+                                     run, error))
+        << error;
+    EXPECT_EQ(run.options.run.filter_case, 6); // given explicitly, it wins over the rectangle's 5
+    EXPECT_FALSE(run.show_message_box);
+    EXPECT_EQ(run.options.option_args,
+              (std::vector<std::string>{"-d", "out", "--pad-rows", "3", "--filter-case", "6",
+                                        "--rect", "0,0,1,1"}));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"apply", "a.png", "b.png", "--filter-case", "8"}, "bad value \"8\" for --filter-case"},
+        {{"apply", "a.png", "b.png", "--pad-rows", "-1"}, "bad value \"-1\" for --pad-rows"},
+        {{"apply", "a.png", "b.png", "--advance-error", "0,-1"}, "--advance-error takes N,E"},
+        {{"apply", "a.png", "b.png", "--advance-error", "1,0"}, "--advance-error takes N,E"},
+        {{"apply", "a.png", "b.png", "--advance-error", "1,40000"}, "--advance-error takes N,E"},
+        {{"apply", "a.png", "b.png", "-d", "out", "--show-message-box"},
+         "--show-message-box takes one file"},
+        {{"apply", "a.png", "b.png", "--fast"}, "unknown option --fast"},
+        {{"info"}, "test_host apply runs files only"},
+    };
+    for (const auto& [args, why] : bad) {
+        EXPECT_FALSE(parse_protocol_apply(args, run, error)) << why;
         EXPECT_EQ(error.substr(0, why.size()), why);
     }
 }

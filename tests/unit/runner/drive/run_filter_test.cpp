@@ -31,6 +31,7 @@ struct FakeLog {
     std::vector<std::vector<uint8_t>> delivered; // outData of each request, rows packed
     bool set_32bit = true;
     bool never_done = false; // continue asks for the first band again, forever
+    uint32_t host_sig = 0;   // the record's hostSig at start
 } fake;
 
 void request(FilterRecord& r, const VRect& rect) {
@@ -53,6 +54,7 @@ void fake_plugin(int16_t selector, void* record, intptr_t*, int16_t* result) {
     if (selector == filterSelectorContinue)
         request(r, fake.never_done ? fake.requests[0] : VRect{0, 0, 0, 0});
     if (selector != filterSelectorStart) return;
+    fake.host_sig = r.hostSig;
     for (const VRect& q : fake.requests) {
         request(r, q);
         *result = r.advanceState();
@@ -187,6 +189,8 @@ TEST(RunFilter, FaultsOfTheModule) {
     fake.requests = {{0, 0, 4, 6}};
     report = run_filter(fake_plugin, layer.store, s);
     EXPECT_EQ(verdict(report), kExitDone);
+    // bfrun mattes as Photoshop does, so it says it is Photoshop: '8BIM'.
+    EXPECT_EQ(fake.host_sig, 0x3842494Du);
 }
 
 TEST(RunFilter, AWindowStopsWhenTheModuleGoesBackUp) {

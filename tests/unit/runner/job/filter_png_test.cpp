@@ -51,18 +51,20 @@ TEST(FilterPng, StreamingGivesTheBytesOfTheWholeImageRun) {
     struct Case {
         int channels, bits;
         std::vector<std::string> args;
+        int32_t pad_rows;
     };
     const Case cases[] = {
-        {4, 8, {}},
-        {4, 16, {}},
-        {2, 8, {"--pad-rows", "5"}},
-        {2, 16, {"--rect", "3,4,29,17"}},
-        {4, 8, {"--rect", "0,0,37,21", "--compression", "1"}}, // a selection of everything
-        {4, 16, {"--depth", "32"}},
+        {4, 8, {}, 0},
+        {4, 16, {}, 0},
+        {2, 8, {}, 5},
+        {2, 16, {"--rect", "3,4,29,17"}, 0},
+        {4, 8, {"--rect", "0,0,37,21", "--compression", "1"}, 0}, // a selection of everything
+        {4, 16, {"--depth", "32"}, 0},
     };
     for (const Case& c : cases) {
         TestPng image = random_test_png(21, 37, c.channels, c.bits, 11);
-        const RunRequest options = options_for(c.args);
+        RunRequest options = options_for(c.args);
+        options.pad_rows = c.pad_rows;
         std::vector<uint8_t> streamed, whole;
         FilterSummary summary;
         ASSERT_EQ(run(encode_test_png(image), streamed, options, summary).status, kExitDone);

@@ -1,5 +1,5 @@
 // The watcher that reports the module's message box, through Win32.
-#include "runner/win32/message_box_watch.h"
+#include "tests/wine/test_host/message_box_watch.h"
 
 #include <windows.h>
 
@@ -13,7 +13,6 @@ namespace {
 
 std::atomic<bool> watching{false};
 HANDLE watcher = nullptr;
-HWND expected_owner = nullptr;
 
 BOOL CALLBACK find_message_box(HWND window, LPARAM found) {
     DWORD process = 0;
@@ -26,6 +25,19 @@ BOOL CALLBACK find_message_box(HWND window, LPARAM found) {
         return FALSE;
     }
     return TRUE;
+}
+
+// bfrun's owner window: a window of this process of the class and title create_owner_window
+// gives it (console_win32.cpp), made when the module is loaded.
+bool is_owner_window(HWND window) {
+    if (window == nullptr) return false;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t class_name[16] = {}, title[16] = {};
+    GetClassNameW(window, class_name, 16);
+    GetWindowTextW(window, title, 16);
+    return process == GetCurrentProcessId() && lstrcmpiW(class_name, L"Static") == 0 &&
+           std::wstring(title) == L"bfrun";
 }
 
 // The window's text in UTF-8, line feeds written as \n so that it stays on one line.
@@ -50,7 +62,7 @@ DWORD WINAPI watch(void*) {
             // The message text is the static control with id 0xFFFF.
             const std::string caption = window_text(box);
             const std::string text = window_text(GetDlgItem(box, 0xFFFF));
-            const bool owned = GetWindow(box, GW_OWNER) == expected_owner;
+            const bool owned = is_owner_window(GetWindow(box, GW_OWNER));
             std::printf("caption: %s\ntext: %s\nowner: %s\n", caption.c_str(), text.c_str(),
                         owned ? "bfrun's window" : "another window");
             std::fflush(stdout);
@@ -64,8 +76,7 @@ DWORD WINAPI watch(void*) {
 
 } // namespace
 
-void start_message_box_watch(intptr_t owner) {
-    expected_owner = reinterpret_cast<HWND>(owner);
+void start_message_box_watch() {
     watching = true;
     watcher = CreateThread(nullptr, 0, watch, nullptr, 0, nullptr);
 }
