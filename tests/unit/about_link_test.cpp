@@ -104,7 +104,7 @@ TEST_F(AboutLinkClick, RefusedSuiteOpensThroughWindowsAndIsAskedForAgain) {
 TEST_F(AboutLinkClick, NoSuiteHandedOutOrNoBasicSuiteOpensThroughWindows) {
     handed_out = nullptr; // success reported, nothing handed out (a host's stub)
     open_link("brightfade.example", browse_url);
-    PSGetFileListSuite4 without_browse_url{};
+    static const PSGetFileListSuite4 without_browse_url{}; // outlives the slot that keeps it
     handed_out = &without_browse_url;
     open_link("brightfade.example", browse_url);
     hold_basic_suite_with_empty_slot(nullptr); // GIMP's pspi passes none
