@@ -96,15 +96,6 @@ TEST_F(OtherHosts, PixelsComeOutAsPhotoshopStoresThem) {
     }
 }
 
-TEST_F(OtherHosts, PhotoshopStillGetsTheGreyItMattesItself) {
-    // The same record signed '8BIM': grey at the luminance, the host's matting assumed.
-    FakeFilterHost host(2, 2);
-    for (int32_t i = 0; i < 4; ++i)
-        std::memcpy(host.pixel(i / 2, i % 2), "\x80\x80\x80\x40", 4);
-    host.run_all_selectors();
-    EXPECT_EQ(std::memcmp(host.pixel(1, 1), "\x80\x80\x80\x7F", 4), 0);
-}
-
 TEST_F(OtherHosts, StartLeavesNoRectangleSetWhateverTheEnd) {
     for (const bool big : {false, true}) {
         for (const int stop : {0, 1, 2}) { // a whole run, an advanceState error, an abort

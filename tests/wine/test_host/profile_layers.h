@@ -23,8 +23,8 @@ struct Layer {
 };
 
 // 23 x 37 pixels (grey + alpha with 2 channels, RGBA with 4): transparent pixels stored as
-// black, as white and in colours, opaque and semi-transparent colours and greys, then pixels
-// from a fixed seed.
+// black, as white and in colours, opaque and semi-transparent colours and greys, then
+// pseudo-random pixels, the same on every run.
 Layer make_test_layer(int channels, int32_t depth);
 
 // How a filtered layer compares with Photoshop's picture: inside `area` each pixel must look
