@@ -1,17 +1,21 @@
-# bfrun's JPEG and TIFF libraries for the Windows builds: libjpeg-turbo and libtiff compiled
-# from Debian's own source packages, static, with the project's toolchain files, once per
-# machine. Natively the builds use Debian's -dev packages (pkg-config). Sourced by tools/lib.sh,
-# after it has set `repo`, `build_root` and `jobs`; the ARM64 build needs the ARM64 toolchain
+# bfrun's JPEG, TIFF and deflate libraries for the Windows builds: libjpeg-turbo, libtiff and
+# libdeflate compiled from Debian's own source packages, static, with the project's toolchain
+# files (libdeflate with its own Makefile and the toolchain's compiler), once per machine.
+# Natively the builds use Debian's -dev packages (pkg-config). Sourced by tools/lib.sh, after it
+# has set `repo`, `build_root` and `jobs`; the ARM64 build needs the ARM64 toolchain
 # (tools/arm64-toolchain.sh) first.
 # shellcheck disable=SC2154 # repo, jobs and arm64_sysroot come from tools/lib.sh
-required_packages+=(nasm libjpeg-dev libtiff-dev)
+required_packages+=(nasm libjpeg-dev libtiff-dev libdeflate-dev)
 
 # Everything is in one folder, set once here so that the release build (tools/release, which
 # builds in a folder of its own) uses the libraries the tests ran:
-#   src/                        the two Debian source packages, unpacked (fetch_debian_source)
+#   src/                        the three Debian source packages, unpacked (fetch_debian_source)
 #   MACHINE/build/jpeg, tiff    their CMake builds (MACHINE: x86-64 or arm64)
-#   MACHINE/prefix/             include/, lib/libjpeg.a, lib/libtiff.a and share/licences/
-#   MACHINE/complete            the stamp: both libraries are in the prefix
+#   MACHINE/build/deflate       a copy of libdeflate's source, built in place by its Makefile
+#   MACHINE/prefix/             include/, lib/libjpeg.a, lib/libtiff.a, lib/libdeflate.a and
+#                               share/licences/
+#   MACHINE/complete            the stamp: libjpeg-turbo and libtiff are in the prefix
+#   MACHINE/deflate-complete    the stamp: libdeflate is in the prefix
 # Remove MACHINE/ to build them anew.
 image_libraries=$build_root/image-libraries
 
@@ -23,7 +27,14 @@ image_libraries_prefix() {
 # Builds MACHINE's libraries unless they are there; one line with each library's time.
 ensure_image_libraries() {
     local machine=$1
-    [ -f "$image_libraries/$machine/complete" ] && return 0
+    if [ ! -f "$image_libraries/$machine/complete" ]; then
+        build_jpeg_and_tiff "$machine" || return 1
+    fi
+    [ -f "$image_libraries/$machine/deflate-complete" ] || build_libdeflate "$machine"
+}
+
+build_jpeg_and_tiff() {
+    local machine=$1
     fetch_debian_source libjpeg-turbo "$image_libraries/src" >/dev/null
     local jpeg_source=$debian_source_dir
     fetch_debian_source tiff "$image_libraries/src" >/dev/null
@@ -110,8 +121,48 @@ ensure_image_libraries() {
     echo "image libraries for $machine: libjpeg-turbo $jpeg_seconds s, libtiff $((SECONDS - start)) s"
 }
 
+# libdeflate (bfrun's PNG writer compresses with it): the static library its Makefile makes,
+# with the machine's compiler and the flags its toolchain file gives every compile. Only the
+# library, no programs.
+build_libdeflate() {
+    local machine=$1
+    fetch_debian_source libdeflate "$image_libraries/src" >/dev/null || return 1
+    local source=$debian_source_dir
+    local work=$image_libraries/$machine
+    local prefix=$work/prefix
+    local cc ar
+    local cflags="-ffp-contract=off -ffile-prefix-map=$image_libraries/="
+    case $machine in
+    x86-64) cc=x86_64-w64-mingw32-gcc-posix ar=x86_64-w64-mingw32-ar ;;
+    arm64)
+        cc="clang-14 --target=aarch64-w64-mingw32 --sysroot=$arm64_sysroot"
+        cc+=" -resource-dir=$arm64_sysroot/clang-resource"
+        ar=llvm-ar-14
+        cflags+=" -ffile-prefix-map=$arm64_sysroot/=arm64-sysroot/"
+        ;;
+    *) echo "build_libdeflate: unknown machine $machine" >&2; return 1 ;;
+    esac
+    local start=$SECONDS
+    rm -rf "$work/build/deflate" "$work/deflate-complete"
+    mkdir -p "$work/build" "$work/logs" "$prefix/include" "$prefix/lib" "$prefix/share/licences"
+    cp -r "$source" "$work/build/deflate"
+    # The Makefile names the static library of a Windows compiler libdeflatestatic.lib.
+    if ! make -C "$work/build/deflate" -j "$jobs" CC="$cc" AR="$ar" CFLAGS="$cflags" \
+        libdeflatestatic.lib >"$work/logs/deflate.log" 2>&1; then
+        tail -n 30 "$work/logs/deflate.log" >&2
+        echo "libdeflate for $machine failed (log: $work/logs/deflate.log)" >&2
+        return 1
+    fi
+    install -m 644 "$work/build/deflate/libdeflatestatic.lib" "$prefix/lib/libdeflate.a"
+    install -m 644 "$source/libdeflate.h" "$prefix/include/"
+    mkdir -p "$prefix/share/licences/libdeflate"
+    install -m 644 "$source/COPYING" "$source/debian/copyright" "$prefix/share/licences/libdeflate/"
+    touch "$work/deflate-complete"
+    echo "libdeflate for $machine: $((SECONDS - start)) s"
+}
+
 # The Debian source packages the libraries were built from: one line each, the .dsc's sha256
 # and its name.
 image_libraries_source_packages() {
-    (cd "$image_libraries/src" && sha256sum -- libjpeg-turbo_*.dsc tiff_*.dsc)
+    (cd "$image_libraries/src" && sha256sum -- libjpeg-turbo_*.dsc tiff_*.dsc libdeflate_*.dsc)
 }

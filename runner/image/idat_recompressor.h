@@ -1,8 +1,8 @@
 // Between libspng's encoder and the file: every chunk goes through as libspng wrote it except
 // the image data, which libspng writes at zlib level 0 (its filtered rows in stored blocks).
-// That stream is inflated here, by zlib, back to the filtered rows, compressed again at the
-// chosen level on several threads (parallel_deflate.h), and written as IDAT chunks, each
-// piece's output one chunk, before the chunk that follows the image data.
+// That stream is inflated here, by zlib, back to the filtered rows, compressed again by
+// libdeflate at the chosen level on several threads (parallel_deflate.h), and written as IDAT
+// chunks, each piece's output one chunk, before the chunk that follows the image data.
 #pragma once
 
 #include <cstddef>
@@ -17,12 +17,15 @@
 #include "runner/image/parallel_deflate.h"
 
 // The pieces the filtered rows are cut into. Fixed, so that the file is the same whatever the
-// number of threads. (On a 4000 x 3000 RGBA image, 256 KiB to 1 MiB took the same time within
-// a few percent and made files within 0.05% of each other; 512 KiB was a little the fastest.)
-constexpr size_t kDeflatePieceSize = size_t{512} << 10;
+// number of threads. Each piece starts with an empty window: at libdeflate's level 7 (bfrun's
+// default), 1 MiB pieces made the bench's 4000 x 3000 image 0.05% larger than one piece would
+// (about 100 bytes a piece) and its noisy scan 0.2% (about 900 bytes a piece); 512 KiB pieces
+// cost twice that, 2 MiB pieces half.
+constexpr size_t kDeflatePieceSize = size_t{1} << 20;
 
 class IdatRecompressor {
   public:
+    // `level` is libdeflate's, 1..12.
     IdatRecompressor(ByteSink& sink, int level, int threads, size_t piece_size = kDeflatePieceSize);
     ~IdatRecompressor();
     IdatRecompressor(const IdatRecompressor&) = delete;

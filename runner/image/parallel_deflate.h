@@ -1,10 +1,13 @@
-// One zlib stream compressed on several threads, the way pigz does it with zlib: the input is
-// cut into pieces of a fixed size, each deflated on its own by zlib (raw deflate, primed with
-// the 32 KiB of input before it, ended on a byte boundary with Z_SYNC_FLUSH, the last one with
-// Z_FINISH), and the pieces are put out in order under a zlib header, followed by the Adler-32
-// of the whole, which zlib combines from the pieces' own. The bytes depend only on the input,
-// the level and the piece size, never on the number of threads or their timing. A few pieces
-// are held at a time, whatever the size of the input.
+// One zlib stream compressed on several threads: the input is cut into pieces of a fixed size,
+// each deflated on its own by libdeflate, and the pieces are put out in order under a zlib
+// header, followed by the Adler-32 of the whole, which zlib combines from the pieces' own. A
+// piece starts with an empty window (no reference back into the piece before it: at a
+// megabyte a piece that costs a few hundred bytes each). libdeflate ends every piece with a
+// final block; in each piece but the last, zlib's inflate (stopping at every block boundary)
+// finds that block's header, checking on the way that the piece inflates back to its input,
+// and its final bit is cleared; an empty stored block then ends the piece on a byte boundary.
+// The bytes depend only on the input, the level and the piece size, never on the number of
+// threads or their timing. A few pieces are held at a time, whatever the size of the input.
 #pragma once
 
 #include <condition_variable>
@@ -18,6 +21,8 @@
 
 #include <zlib.h>
 
+struct libdeflate_compressor;
+
 class ParallelDeflate {
   public:
     // Receives the stream, in order, on the thread that calls write() and finish(): one call
@@ -25,8 +30,7 @@ class ParallelDeflate {
     // Once it returns false nothing more is compressed.
     using Emit = std::function<bool(const uint8_t* bytes, size_t size)>;
 
-    // zlib's level 1..9 with libspng's other settings for image data (a 32 KiB window,
-    // memLevel 8, Z_FILTERED); `threads` is clamped to 1..kMaxThreads.
+    // libdeflate's level 1..12; `threads` is clamped to 1..kMaxThreads.
     ParallelDeflate(int level, int threads, size_t piece_size, Emit emit);
     ~ParallelDeflate();
     ParallelDeflate(const ParallelDeflate&) = delete;
@@ -37,7 +41,8 @@ class ParallelDeflate {
     // After the last byte: compresses what is left and puts out the end of the stream.
     bool finish();
 
-    // Why write() or finish() failed; out_of_memory() when zlib could not get its state.
+    // Why write() or finish() failed; out_of_memory() when libdeflate or zlib could not get
+    // its state.
     const std::string& error() const { return error_; }
     bool out_of_memory() const { return out_of_memory_; }
 
@@ -47,18 +52,25 @@ class ParallelDeflate {
 
   private:
     struct Piece {
-        std::vector<uint8_t> input; // the 32 KiB before the piece, then the piece itself
-        size_t primer = 0, size = 0;
-        std::vector<uint8_t> output; // 2 bytes kept for the header, the deflated piece, 4 more
+        std::vector<uint8_t> input;
+        size_t size = 0;
+        std::vector<uint8_t> output; // 2 bytes kept for the header, the deflated piece, 9 more
         size_t deflated = 0;
         uLong adler = 0;
         bool last = false, done = false;
     };
+    // A thread's compressor, and the inflater that finds the final block of its pieces.
+    struct Worker {
+        libdeflate_compressor* compressor = nullptr;
+        z_stream inflater{};
+        bool inflater_ready = false;
+        std::vector<uint8_t> scratch;
+    };
 
     Piece& piece(uint64_t number) { return pieces_[number % pieces_.size()]; }
     void start_threads(int threads);
-    void run(z_stream& stream);
-    bool compress(z_stream& stream, Piece& piece);
+    void run(Worker& worker);
+    bool compress(Worker& worker, Piece& piece);
     bool submit(bool last);
     bool emit_finished(uint64_t keep);
     bool emit(Piece& piece, uint64_t number);
@@ -69,7 +81,7 @@ class ParallelDeflate {
     const size_t piece_size_;
     Emit emit_;
     std::vector<Piece> pieces_; // a ring: the piece being filled and those not yet put out
-    std::vector<z_stream> streams_;
+    std::vector<Worker> workers_;
     std::vector<std::thread> threads_;
     uLong adler_;
     bool finished_ = false;

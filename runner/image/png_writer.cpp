@@ -53,9 +53,11 @@ int PngWriter::set_chunks(const ImageMetadata& metadata, bool after_image_data) 
 bool PngWriter::start(uint32_t width, uint32_t height, int channels, int bits, int compression,
                       int threads, const ImageMetadata& metadata, ImageError& failure) {
     // libspng filters the rows (the filter choice set explicitly keeps adaptive filtering at
-    // level 0) and stores them; the recompressor deflates them again at the level asked for.
+    // level 0) and stores them; the recompressor deflates them again. Levels 1..9 are
+    // libdeflate's 2..10, each no larger than zlib's level asked for was on the bench's
+    // 4000 x 3000 image, and the default on all the bench's images (docs/benchmarks.md).
     if (compression > 0)
-        recompressor_ = std::make_unique<IdatRecompressor>(sink_, compression, threads);
+        recompressor_ = std::make_unique<IdatRecompressor>(sink_, compression + 1, threads);
     ctx_ = spng_ctx_new(SPNG_CTX_ENCODER);
     if (ctx_ == nullptr) return image_fail(failure, ImageErrorKind::out_of_memory, "out of memory");
     spng_ihdr ihdr{};

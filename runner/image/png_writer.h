@@ -1,8 +1,9 @@
 // Writing a PNG file row by row through libspng: grey + alpha or RGBA, 8 or 16 bits (16-bit
-// samples in the machine's byte order), not interlaced, zlib at the chosen level with adaptive
-// row filters. Each row is filtered as soon as it is given; at level 0 libspng's stream goes
-// to the sink as it is, at other levels the filtered rows are compressed a piece at a time on
-// several threads (idat_recompressor.h) and reach the sink a piece at a time. The input's
+// samples in the machine's byte order), not interlaced, deflated at the chosen level with
+// adaptive row filters. Each row is filtered as soon as it is given; at level 0 libspng's
+// stream goes to the sink as it is, at other levels the filtered rows are compressed by
+// libdeflate a piece at a time on several threads (idat_recompressor.h) and reach the sink a
+// piece at a time. The input's
 // resolution goes into pHYs, and its carried chunks before or after the image data, where the
 // input had them.
 #pragma once

@@ -53,7 +53,7 @@ runtime_notices=(third-party/mingw-w64-runtime.txt third-party/runtime.txt)
 # The licences of the libraries bfrun.exe links, in both zips.
 library_notices=(third-party/libspng/LICENSE third-party/zlib/copyright
     third-party/libjpeg-turbo/LICENSE.md third-party/libjpeg-turbo/README.ijg
-    third-party/libtiff/LICENSE.md)
+    third-party/libtiff/LICENSE.md third-party/libdeflate/COPYING)
 
 if ! "$repo/tools/release"; then
     result tools_release 1

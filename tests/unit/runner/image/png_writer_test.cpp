@@ -67,9 +67,9 @@ ImageError write_png(ByteSink& sink, const TestPng& image, int channels, int thr
 TEST(PngWriter, ImagesOfSeveralPiecesReadBackAndTheThreadsChangeNoByte) {
     for (int channels : {2, 4})
         for (int bits : {8, 16}) {
-            // Just over 512 KiB of filtered rows: a whole piece and a short one.
+            // Just over 1 MiB of filtered rows: a whole piece and a short one.
             const TestPng image =
-                random_test_png(600, 900 / (channels * bits / 8), channels, bits, 5);
+                random_test_png(600, 1800 / (channels * bits / 8), channels, bits, 5);
             MemorySink one, three;
             ASSERT_EQ(write_png(one, image, channels, 1).kind, ImageErrorKind::none);
             ASSERT_EQ(write_png(three, image, channels, 3).kind, ImageErrorKind::none);
