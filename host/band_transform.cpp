@@ -1,7 +1,7 @@
 #include "host/band_transform.h"
 
-#include "protocol/coordinates.h"
-#include "protocol/sample_layout.h"
+#include "host/coordinates.h"
+#include "host/sample_layout.h"
 #include "transform/luminance_to_alpha.h"
 #include "transform/white_matting.h"
 

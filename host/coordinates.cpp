@@ -1,4 +1,4 @@
-#include "protocol/coordinates.h"
+#include "host/coordinates.h"
 
 VRect widen_rect(const Rect& r) {
     return VRect{r.top, r.left, r.bottom, r.right};

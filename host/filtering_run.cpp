@@ -8,9 +8,9 @@
 #include "host/refusal_messages.h"
 #include "host/band_transform.h"
 #include "host/host_matting.h"
-#include "protocol/coordinates.h"
-#include "protocol/image_modes.h"
-#include "protocol/rectangles.h"
+#include "host/coordinates.h"
+#include "host/image_modes.h"
+#include "host/rectangles.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runner/cli/batch.h"
+#include "bfrun/cli/batch.h"
 
 #include <algorithm>
 #include <map>

@@ -1,10 +1,10 @@
-#include "runner/cli/batch_console.h"
+#include "bfrun/cli/batch_console.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
-#include "runner/cli/printable_line.h"
+#include "bfrun/cli/printable_line.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runner/cli/file_arguments.h"
+#include "bfrun/cli/file_arguments.h"
 
 #include <algorithm>
 #include <cstddef>

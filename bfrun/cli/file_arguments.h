@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/job/exit_status.h"
+#include "bfrun/job/exit_status.h"
 
 struct FolderEntry {
     std::string name;

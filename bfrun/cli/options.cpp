@@ -1,14 +1,14 @@
 // bfrun's command line: every option in one table, from which both the parsing and --help
 // come, and the exit statuses shown from their one table.
-#include "runner/cli/options.h"
+#include "bfrun/cli/options.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 
-#include "runner/cli/batch.h"
-#include "runner/job/exit_status.h"
+#include "bfrun/cli/batch.h"
+#include "bfrun/job/exit_status.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/job/run_request.h"
+#include "bfrun/job/run_request.h"
 
 // drop: files with no verb, as Explorer passes the files dropped on bfrun.exe.
 enum class Command { help, version, info, apply, drop };

@@ -1,5 +1,5 @@
 // Text from files and the module made safe for one line of the console.
-#include "runner/cli/printable_line.h"
+#include "bfrun/cli/printable_line.h"
 
 #include <cstdint>
 

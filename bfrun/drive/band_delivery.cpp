@@ -1,8 +1,8 @@
-#include "runner/drive/band_delivery.h"
+#include "bfrun/drive/band_delivery.h"
 
 #include <memory>
 
-#include "runner/drive/sample_scale.h"
+#include "bfrun/drive/sample_scale.h"
 #include "transform/samples.h"
 
 namespace {

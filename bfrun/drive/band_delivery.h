@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "host/host_records.h"
-#include "runner/drive/matting.h"
-#include "runner/drive/row_store.h"
+#include "bfrun/drive/matting.h"
+#include "bfrun/drive/row_store.h"
 
 // A rectangle of the layer and the planes lo..hi of it that travel.
 struct BandArea {

@@ -1,12 +1,12 @@
 // The band requests served from the row store, and the bands handed back written into it.
-#include "runner/drive/band_server.h"
+#include "bfrun/drive/band_server.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "protocol/coordinates.h"
-#include "protocol/rectangles.h"
-#include "protocol/sample_layout.h"
+#include "host/coordinates.h"
+#include "host/rectangles.h"
+#include "host/sample_layout.h"
 
 namespace {
 

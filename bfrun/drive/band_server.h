@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "host/host_records.h"
-#include "runner/drive/band_delivery.h"
-#include "runner/drive/coverage.h"
-#include "runner/drive/row_store.h"
-#include "runner/drive/run_settings.h"
+#include "bfrun/drive/band_delivery.h"
+#include "bfrun/drive/coverage.h"
+#include "bfrun/drive/row_store.h"
+#include "bfrun/drive/run_settings.h"
 
 enum class Served {
     ready,

@@ -1,5 +1,5 @@
 // The record of which pixels of the filter rectangle the bands have covered.
-#include "runner/drive/coverage.h"
+#include "bfrun/drive/coverage.h"
 
 #include <algorithm>
 

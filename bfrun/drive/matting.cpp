@@ -1,4 +1,4 @@
-#include "runner/drive/matting.h"
+#include "bfrun/drive/matting.h"
 
 uint32_t matte_level(Matte matte, uint32_t scale) {
     switch (matte) {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "protocol/sample_layout.h"
+#include "host/sample_layout.h"
 #include "transform/matte.h"
 
 // How a filter case wants its pixels prepared, from the module's filter case table.

@@ -1,4 +1,4 @@
-#include "runner/drive/module_file.h"
+#include "bfrun/drive/module_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runner/drive/pipl.h"
+#include "bfrun/drive/pipl.h"
 
 #include <cstring>
 

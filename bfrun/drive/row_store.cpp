@@ -1,4 +1,4 @@
-#include "runner/drive/row_store.h"
+#include "bfrun/drive/row_store.h"
 
 RowStore::RowStore(uint32_t width, uint32_t height, int channels, int bits, bool whole,
                    RowFlow& flow)

@@ -1,14 +1,14 @@
 // The selector loop, the host's callbacks and the filter record bfrun fills for the module.
-#include "runner/drive/run_filter.h"
+#include "bfrun/drive/run_filter.h"
 
 #include <algorithm>
 #include <new>
 
 #include "host/host_codes.h"
-#include "protocol/coordinates.h"
-#include "protocol/rectangles.h"
-#include "runner/drive/band_server.h"
-#include "runner/drive/stand_in_suite.h"
+#include "host/coordinates.h"
+#include "host/rectangles.h"
+#include "bfrun/drive/band_server.h"
+#include "bfrun/drive/stand_in_suite.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "host/host_records.h"
-#include "runner/drive/row_store.h"
-#include "runner/drive/run_settings.h"
+#include "bfrun/drive/row_store.h"
+#include "bfrun/drive/run_settings.h"
 
 // The most advanceState and continue calls a run may take over this rectangle: twice one a
 // row and one a 256 x 256 tile, and 1024 more. A module past it is taken as runaway.

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/host_records.h"
-#include "runner/drive/matting.h"
+#include "bfrun/drive/matting.h"
 
 using PluginEntry = void (*)(int16_t selector, void* record, intptr_t* data, int16_t* result);
 

@@ -1,8 +1,8 @@
-#include "runner/drive/sample_scale.h"
+#include "bfrun/drive/sample_scale.h"
 
 #include <cmath>
 
-#include "protocol/sample_layout.h"
+#include "host/sample_layout.h"
 
 uint16_t png16_to_host(uint16_t sample) {
     return static_cast<uint16_t>((uint32_t{sample} * 2 * kHostScale16 + 65535) / (2 * 65535));

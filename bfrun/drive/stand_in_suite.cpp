@@ -1,5 +1,5 @@
 // The stand-in basic suite's routines.
-#include "runner/drive/stand_in_suite.h"
+#include "bfrun/drive/stand_in_suite.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "runner/image/byte_streams.h"
+#include "bfrun/image/byte_streams.h"
 
 #include <algorithm>
 #include <cstring>

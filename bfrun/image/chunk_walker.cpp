@@ -1,9 +1,9 @@
 // The walk through a PNG stream's chunks.
-#include "runner/image/chunk_walker.h"
+#include "bfrun/image/chunk_walker.h"
 
 #include <cstring>
 
-#include "runner/image/big_endian.h"
+#include "bfrun/image/big_endian.h"
 
 uint32_t ChunkWalker::length() const {
     return read_big_endian32(header_);

@@ -1,9 +1,9 @@
-#include "runner/image/idat_recompressor.h"
+#include "bfrun/image/idat_recompressor.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "runner/image/big_endian.h"
+#include "bfrun/image/big_endian.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 
 #include <zlib.h>
 
-#include "runner/image/byte_streams.h"
-#include "runner/image/chunk_walker.h"
-#include "runner/image/parallel_deflate.h"
+#include "bfrun/image/byte_streams.h"
+#include "bfrun/image/chunk_walker.h"
+#include "bfrun/image/parallel_deflate.h"
 
 // The pieces the filtered rows are cut into. Fixed, so that the file is the same whatever the
 // number of threads. Each piece starts with an empty window: at libdeflate's level 7 (bfrun's

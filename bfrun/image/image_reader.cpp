@@ -1,10 +1,10 @@
-#include "runner/image/image_reader.h"
+#include "bfrun/image/image_reader.h"
 
 #include <cstring>
 
-#include "runner/image/jpeg_reader.h"
-#include "runner/image/png_reader.h"
-#include "runner/image/tiff_reader.h"
+#include "bfrun/image/jpeg_reader.h"
+#include "bfrun/image/png_reader.h"
+#include "bfrun/image/tiff_reader.h"
 
 bool ImageReader::read_image(uint8_t* image, ImageError& failure) {
     for (uint32_t y = 0; y < layout_.height; ++y)

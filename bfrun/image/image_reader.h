@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "runner/image/byte_streams.h"
-#include "runner/image/image_error.h"
+#include "bfrun/image/byte_streams.h"
+#include "bfrun/image/image_error.h"
 
 struct ReadLimits {
     uint32_t max_width = 0x7FFFFFFF;

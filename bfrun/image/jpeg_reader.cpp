@@ -1,4 +1,4 @@
-#include "runner/image/jpeg_reader.h"
+#include "bfrun/image/jpeg_reader.h"
 
 #include <algorithm>
 #include <climits>

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "runner/image/image_reader.h"
+#include "bfrun/image/image_reader.h"
 
 // libjpeg's state and the reader's side of its callbacks (jpeg_reader.cpp).
 struct JpegDecoder;

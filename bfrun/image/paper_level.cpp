@@ -1,4 +1,4 @@
-#include "runner/image/paper_level.h"
+#include "bfrun/image/paper_level.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "runner/image/parallel_deflate.h"
+#include "bfrun/image/parallel_deflate.h"
 
 #include <libdeflate.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "runner/image/big_endian.h"
+#include "bfrun/image/big_endian.h"
 
 namespace {
 

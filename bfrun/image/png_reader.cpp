@@ -1,8 +1,8 @@
-#include "runner/image/png_reader.h"
+#include "bfrun/image/png_reader.h"
 
 #include <spng.h>
 
-#include "runner/image/big_endian.h"
+#include "bfrun/image/big_endian.h"
 
 PngReader::PngReader(ByteSource& source) : source_(source) {}
 

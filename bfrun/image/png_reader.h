@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "runner/image/image_reader.h"
-#include "runner/image/png_stream_check.h"
+#include "bfrun/image/image_reader.h"
+#include "bfrun/image/png_stream_check.h"
 
 struct spng_ctx;
 

@@ -1,8 +1,8 @@
-#include "runner/image/png_stream_check.h"
+#include "bfrun/image/png_stream_check.h"
 
 #include <cstring>
 
-#include "runner/image/big_endian.h"
+#include "bfrun/image/big_endian.h"
 
 namespace {
 

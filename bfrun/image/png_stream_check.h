@@ -14,8 +14,8 @@
 
 #include <zlib.h>
 
-#include "runner/image/chunk_walker.h"
-#include "runner/image/image_reader.h"
+#include "bfrun/image/chunk_walker.h"
+#include "bfrun/image/image_reader.h"
 
 // Ancillary chunks (an ICC profile, Exif, text) are kept to this, each and in all.
 constexpr size_t kChunkSizeLimit = size_t{16} << 20;

@@ -1,4 +1,4 @@
-#include "runner/image/png_writer.h"
+#include "bfrun/image/png_writer.h"
 
 #include <spng.h>
 

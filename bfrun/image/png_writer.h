@@ -13,10 +13,10 @@
 #include <memory>
 #include <vector>
 
-#include "runner/image/byte_streams.h"
-#include "runner/image/idat_recompressor.h"
-#include "runner/image/image_error.h"
-#include "runner/image/image_reader.h"
+#include "bfrun/image/byte_streams.h"
+#include "bfrun/image/idat_recompressor.h"
+#include "bfrun/image/image_error.h"
+#include "bfrun/image/image_reader.h"
 
 struct spng_ctx;
 struct spng_unknown_chunk;

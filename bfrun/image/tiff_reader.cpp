@@ -1,4 +1,4 @@
-#include "runner/image/tiff_reader.h"
+#include "bfrun/image/tiff_reader.h"
 
 #include <algorithm>
 #include <cmath>

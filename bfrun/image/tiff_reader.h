@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/image/image_reader.h"
+#include "bfrun/image/image_reader.h"
 
 struct tiff;
 

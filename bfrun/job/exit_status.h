@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "runner/image/image_error.h"
+#include "bfrun/image/image_error.h"
 
 enum ExitStatus : int {
     kExitDone = 0,

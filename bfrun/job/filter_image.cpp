@@ -1,4 +1,4 @@
-#include "runner/job/filter_png.h"
+#include "bfrun/job/filter_image.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,13 +6,13 @@
 #include <new>
 #include <vector>
 
-#include "runner/job/run_setup.h"
-#include "runner/job/run_verdict.h"
-#include "runner/image/image_reader.h"
-#include "runner/image/paper_level.h"
-#include "runner/image/png_writer.h"
-#include "runner/job/row_queue.h"
-#include "runner/drive/row_store.h"
+#include "bfrun/job/run_setup.h"
+#include "bfrun/job/run_verdict.h"
+#include "bfrun/image/image_reader.h"
+#include "bfrun/image/paper_level.h"
+#include "bfrun/image/png_writer.h"
+#include "bfrun/job/row_queue.h"
+#include "bfrun/drive/row_store.h"
 
 namespace {
 
@@ -281,8 +281,8 @@ bool find_paper_level(ByteSource& input, const Pipl& pipl, const RunRequest& req
 
 } // namespace
 
-Failure filter_png(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl& pipl,
-                   const RunRequest& request, const FilterHooks& hooks, FilterSummary& summary) {
+Failure filter_image(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl& pipl,
+                     const RunRequest& request, const FilterHooks& hooks, FilterSummary& summary) {
     Failure failure;
     Plan plan;
     summary = FilterSummary{};

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "runner/image/byte_streams.h"
-#include "runner/image/paper_level.h"
-#include "runner/drive/run_filter.h"
-#include "runner/job/run_request.h"
-#include "runner/job/exit_status.h"
-#include "runner/drive/pipl.h"
+#include "bfrun/image/byte_streams.h"
+#include "bfrun/image/paper_level.h"
+#include "bfrun/drive/run_filter.h"
+#include "bfrun/job/run_request.h"
+#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/pipl.h"
 
 struct FilterHooks {
     intptr_t owner_window = 0;
@@ -38,5 +38,5 @@ struct FilterSummary {
 
 // Reads `input`, runs the module and writes the result to `output`. kExitDone, or why not;
 // on a failure `output` holds something unfinished that the caller throws away.
-Failure filter_png(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl& pipl,
-                   const RunRequest& request, const FilterHooks& hooks, FilterSummary& summary);
+Failure filter_image(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl& pipl,
+                     const RunRequest& request, const FilterHooks& hooks, FilterSummary& summary);

@@ -1,4 +1,4 @@
-#include "runner/job/row_queue.h"
+#include "bfrun/job/row_queue.h"
 
 #include <cstring>
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "host/host_records.h"
-#include "runner/image/paper_level.h"
-#include "runner/image/png_writer.h"
+#include "bfrun/image/paper_level.h"
+#include "bfrun/image/png_writer.h"
 
 // 2^30 pixels: 32768 x 32768.
 constexpr uint64_t kDefaultMaxPixels = uint64_t{1} << 30;

@@ -1,8 +1,8 @@
-#include "runner/job/run_setup.h"
+#include "bfrun/job/run_setup.h"
 
 #include <algorithm>
 
-#include "protocol/image_modes.h"
+#include "host/image_modes.h"
 
 Matte matte_for_handling(uint8_t handling, bool& known) {
     known = handling >= 1 && handling <= 4;

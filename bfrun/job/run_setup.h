@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "runner/drive/run_filter.h"
-#include "runner/job/run_request.h"
-#include "runner/job/exit_status.h"
-#include "runner/drive/pipl.h"
-#include "runner/image/image_reader.h"
+#include "bfrun/drive/run_filter.h"
+#include "bfrun/job/run_request.h"
+#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/pipl.h"
+#include "bfrun/image/image_reader.h"
 
 Matte matte_for_handling(uint8_t handling, bool& known);
 

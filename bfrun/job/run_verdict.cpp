@@ -1,5 +1,5 @@
 // The verdict on a finished run of the module.
-#include "runner/job/run_verdict.h"
+#include "bfrun/job/run_verdict.h"
 
 #include "host/host_codes.h"
 

@@ -2,7 +2,7 @@
 // bfrun's main runs it, and so does the test host, to run files as bfrun does.
 #pragma once
 
-#include "runner/cli/options.h"
+#include "bfrun/cli/options.h"
 
 // Plans the files (patterns, folders, -d DIR, dropped files), reads the module's property list
 // and runs the files, one after another or shared among workers, which are this program

@@ -1,19 +1,19 @@
 // bfrun apply through Win32: the files planned, the module's property list read, the files
 // run (batch_win32.cpp).
-#include "runner/win32/apply_command.h"
+#include "bfrun/win32/apply_command.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "runner/cli/batch.h"
-#include "runner/cli/file_arguments.h"
-#include "runner/job/exit_status.h"
-#include "runner/win32/apply_file.h"
-#include "runner/win32/batch_win32.h"
-#include "runner/win32/console_win32.h"
-#include "runner/win32/process_info.h"
-#include "runner/win32/windows_files.h"
+#include "bfrun/cli/batch.h"
+#include "bfrun/cli/file_arguments.h"
+#include "bfrun/job/exit_status.h"
+#include "bfrun/win32/apply_file.h"
+#include "bfrun/win32/batch_win32.h"
+#include "bfrun/win32/console_win32.h"
+#include "bfrun/win32/process_info.h"
+#include "bfrun/win32/windows_files.h"
 
 namespace {
 

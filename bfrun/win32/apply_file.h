@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <string>
 
-#include "runner/job/filter_png.h"
-#include "runner/drive/run_filter.h"
-#include "runner/cli/options.h"
-#include "runner/job/exit_status.h"
-#include "runner/drive/pipl.h"
+#include "bfrun/job/filter_image.h"
+#include "bfrun/drive/run_filter.h"
+#include "bfrun/cli/options.h"
+#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/pipl.h"
 
 struct LoadedModule {
     std::string path;

@@ -1,15 +1,15 @@
 // One file through the module with Win32 files and console, for batch_win32.cpp.
-#include "runner/win32/apply_file.h"
+#include "bfrun/win32/apply_file.h"
 
 #include <windows.h>
 
 #include <cstdio>
 
-#include "runner/cli/printable_line.h"
-#include "runner/drive/module_file.h"
-#include "runner/win32/console_win32.h"
-#include "runner/win32/file_streams.h"
-#include "runner/win32/module_library.h"
+#include "bfrun/cli/printable_line.h"
+#include "bfrun/drive/module_file.h"
+#include "bfrun/win32/console_win32.h"
+#include "bfrun/win32/file_streams.h"
+#include "bfrun/win32/module_library.h"
 
 namespace {
 
@@ -100,7 +100,7 @@ Failure apply_file(const LoadedModule& module, const Options& options, const std
     hooks.progress = show_progress;
     hooks.interrupted = user_interrupted;
     Failure failure =
-        filter_png(source, sink, module.entry, module.pipl, options.run, hooks, summary);
+        filter_image(source, sink, module.entry, module.pipl, options.run, hooks, summary);
     progress_events = nullptr;
     // OUT may be IN itself: the input is closed before the rename.
     source.close();

@@ -1,4 +1,4 @@
-#include "runner/win32/batch_win32.h"
+#include "bfrun/win32/batch_win32.h"
 
 #include <windows.h>
 
@@ -8,10 +8,10 @@
 #include <mutex>
 #include <thread>
 
-#include "runner/cli/batch_console.h"
-#include "runner/win32/console_win32.h"
-#include "runner/win32/process_info.h"
-#include "runner/win32/utf8.h"
+#include "bfrun/cli/batch_console.h"
+#include "bfrun/win32/console_win32.h"
+#include "bfrun/win32/process_info.h"
+#include "bfrun/win32/utf8.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "runner/cli/batch.h"
-#include "runner/cli/options.h"
-#include "runner/win32/apply_file.h"
+#include "bfrun/cli/batch.h"
+#include "bfrun/cli/options.h"
+#include "bfrun/win32/apply_file.h"
 
 // Runs the files; returns the highest exit status among them. The summary line ends a run of
 // several files (and one from a folder or a drag and drop: `summary`).

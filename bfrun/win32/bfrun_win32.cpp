@@ -7,18 +7,18 @@
 #include <vector>
 
 #include "resources/version.h"
-#include "runner/cli/file_arguments.h"
-#include "runner/cli/options.h"
-#include "runner/cli/printable_line.h"
-#include "runner/drive/module_file.h"
-#include "runner/job/exit_status.h"
-#include "runner/win32/apply_command.h"
-#include "runner/win32/apply_file.h"
-#include "runner/win32/console_win32.h"
-#include "runner/win32/module_library.h"
-#include "runner/win32/process_info.h"
-#include "runner/win32/utf8.h"
-#include "runner/win32/windows_files.h"
+#include "bfrun/cli/file_arguments.h"
+#include "bfrun/cli/options.h"
+#include "bfrun/cli/printable_line.h"
+#include "bfrun/drive/module_file.h"
+#include "bfrun/job/exit_status.h"
+#include "bfrun/win32/apply_command.h"
+#include "bfrun/win32/apply_file.h"
+#include "bfrun/win32/console_win32.h"
+#include "bfrun/win32/module_library.h"
+#include "bfrun/win32/process_info.h"
+#include "bfrun/win32/utf8.h"
+#include "bfrun/win32/windows_files.h"
 
 namespace {
 

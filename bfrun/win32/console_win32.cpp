@@ -1,5 +1,5 @@
 // Ctrl+C, the console and the owner window, through Win32.
-#include "runner/win32/console_win32.h"
+#include "bfrun/win32/console_win32.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/image/byte_streams.h"
+#include "bfrun/image/byte_streams.h"
 
 class FileSource : public ByteSource {
   public:

@@ -1,13 +1,13 @@
 // The input and output files through Win32, for bfrun_win32.cpp and batch_win32.cpp.
-#include "runner/win32/file_streams.h"
+#include "bfrun/win32/file_streams.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include "runner/win32/console_win32.h"
-#include "runner/win32/utf8.h"
+#include "bfrun/win32/console_win32.h"
+#include "bfrun/win32/utf8.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The module's file through Win32: its property list read as data, its code loaded.
-#include "runner/win32/module_library.h"
+#include "bfrun/win32/module_library.h"
 
 #include <windows.h>
 
 #include <cwchar>
 
-#include "runner/win32/file_streams.h"
-#include "runner/win32/utf8.h"
+#include "bfrun/win32/file_streams.h"
+#include "bfrun/win32/utf8.h"
 
 std::string default_module_path() {
     wchar_t path[MAX_PATH];

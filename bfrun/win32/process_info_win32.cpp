@@ -1,5 +1,5 @@
 // What Windows says of this process, through Win32.
-#include "runner/win32/process_info.h"
+#include "bfrun/win32/process_info.h"
 
 #include <windows.h>
 #include <psapi.h>

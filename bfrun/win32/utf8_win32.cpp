@@ -1,5 +1,5 @@
 // UTF-8 and UTF-16 through Win32.
-#include "runner/win32/utf8.h"
+#include "bfrun/win32/utf8.h"
 
 #include <windows.h>
 

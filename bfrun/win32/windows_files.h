@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/cli/file_arguments.h"
+#include "bfrun/cli/file_arguments.h"
 
 // Both paths name one file (compared as full paths, letter case aside).
 bool same_file(const std::string& a, const std::string& b);

@@ -1,9 +1,9 @@
 // Paths compared through Win32.
-#include "runner/win32/windows_files.h"
+#include "bfrun/win32/windows_files.h"
 
 #include <windows.h>
 
-#include "runner/win32/utf8.h"
+#include "bfrun/win32/utf8.h"
 
 namespace {
 

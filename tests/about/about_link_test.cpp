@@ -8,8 +8,8 @@
 #include "host/browse_url.h"
 #include "host/module_state.h"
 #include "host/suite_slot.h"
-#include "tests/unit/suite_slot_fixture.h"
-#include "tests/unit/test_seams.h"
+#include "tests/host/suite_slot_fixture.h"
+#include "tests/common/test_seams.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/unit/runner/test_images.h"
+#include "tests/bfrun/test_images.h"
 
 #include <algorithm>
 #include <cstdio>

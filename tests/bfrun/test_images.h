@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "runner/image/image_reader.h"
+#include "bfrun/image/image_reader.h"
 
 struct TestJpeg {
     uint32_t width = 0, height = 0;

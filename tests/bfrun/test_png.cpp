@@ -1,4 +1,4 @@
-#include "tests/unit/runner/test_png.h"
+#include "tests/bfrun/test_png.h"
 
 #include <cstring>
 #include <random>

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "runner/drive/row_store.h"
-#include "runner/image/png_reader.h"
+#include "bfrun/drive/row_store.h"
+#include "bfrun/image/png_reader.h"
 
 struct TestPng {
     uint32_t width = 0, height = 0;

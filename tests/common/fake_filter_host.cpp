@@ -1,10 +1,10 @@
-#include "tests/unit/fake_filter_host.h"
+#include "tests/common/fake_filter_host.h"
 
 #include <cstring>
 #include <stdexcept>
 
-#include "protocol/coordinates.h"
-#include "protocol/image_modes.h"
+#include "host/coordinates.h"
+#include "host/image_modes.h"
 #include "host/host_codes.h"
 #include "host/plugin_main.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/cli/options.h"
+#include "bfrun/cli/options.h"
 
 struct ProtocolApply {
     Options options;

@@ -1,4 +1,4 @@
-#include "tests/unit/test_seams.h"
+#include "tests/common/test_seams.h"
 
 #include "about/about_box.h"
 #include "host/message_box.h"

@@ -14,8 +14,8 @@
 #include <memory>
 #include <vector>
 
-#include "runner/image/image_reader.h"
-#include "runner/job/exit_status.h"
+#include "bfrun/image/image_reader.h"
+#include "bfrun/job/exit_status.h"
 
 namespace fuzz_checks {
 

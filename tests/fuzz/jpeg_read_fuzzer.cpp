@@ -1,6 +1,6 @@
 // Fuzz target: bfrun's JPEG reader on arbitrary bytes, whatever they begin with (the checks
 // are in image_reader_checks.h).
-#include "runner/image/jpeg_reader.h"
+#include "bfrun/image/jpeg_reader.h"
 #include "tests/fuzz/image_reader_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "runner/drive/pipl.h"
+#include "bfrun/drive/pipl.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Pipl pipl;

@@ -22,9 +22,9 @@
 #include "host/message_box.h"
 #include "host/system_browser.h"
 #include "host/plugin_main.h"
-#include "runner/cli/options.h"
-#include "runner/job/filter_png.h"
-#include "runner/image/png_reader.h"
+#include "bfrun/cli/options.h"
+#include "bfrun/job/filter_image.h"
+#include "bfrun/image/png_reader.h"
 #include "tests/fuzz/image_reader_checks.h"
 
 namespace {
@@ -72,7 +72,7 @@ void whole_run(const uint8_t* data, size_t size, uint8_t mode) {
     MemorySink sink;
     FilterSummary summary;
     const Failure failure =
-        filter_png(source, sink, PluginMain, white_matting_module(), options.run, {}, summary);
+        filter_image(source, sink, PluginMain, white_matting_module(), options.run, {}, summary);
     if (failure.status != kExitDone) return require_one_line(failure);
 
     MemorySource written(sink.bytes);

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "protocol/coordinates.h"
+#include "host/coordinates.h"
 #include "host/host_codes.h"
 #include "host/plugin_main.h"
-#include "tests/unit/fake_filter_host.h"
-#include "tests/unit/test_seams.h"
+#include "tests/common/fake_filter_host.h"
+#include "tests/common/test_seams.h"
 
 namespace {
 

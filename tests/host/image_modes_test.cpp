@@ -1,7 +1,7 @@
 // The image modes and their planes, both ways: the module's check and bfrun's record agree.
 #include <gtest/gtest.h>
 
-#include "protocol/image_modes.h"
+#include "host/image_modes.h"
 
 TEST(ImageModes, PlanesForEachModeAndTheModeForEachLayer) {
     struct Case {

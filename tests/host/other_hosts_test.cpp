@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "host/host_codes.h"
-#include "protocol/coordinates.h"
-#include "tests/unit/fake_filter_host.h"
-#include "tests/unit/test_seams.h"
+#include "host/coordinates.h"
+#include "tests/common/fake_filter_host.h"
+#include "tests/common/test_seams.h"
 
 namespace {
 

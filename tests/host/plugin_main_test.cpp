@@ -7,8 +7,8 @@
 #include "host/host_codes.h"
 #include "host/module_state.h"
 #include "host/plugin_main.h"
-#include "tests/unit/fake_filter_host.h"
-#include "tests/unit/test_seams.h"
+#include "tests/common/fake_filter_host.h"
+#include "tests/common/test_seams.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "host/module_state.h"
 #include "host/suite_slot.h"
-#include "tests/unit/suite_slot_fixture.h"
+#include "tests/host/suite_slot_fixture.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 # output is read back with stb_image, a decoder independent of bfrun's; the expected pixels
 # come from the kernel's reference rows over the matted input.
 add_executable(bfrun_end_to_end ${CMAKE_CURRENT_LIST_DIR}/bfrun_end_to_end.cpp
-                                ${CMAKE_SOURCE_DIR}/tests/unit/runner/test_png.cpp
-                                ${CMAKE_SOURCE_DIR}/tests/unit/runner/test_images.cpp)
+                                ${CMAKE_SOURCE_DIR}/tests/bfrun/test_png.cpp
+                                ${CMAKE_SOURCE_DIR}/tests/bfrun/test_images.cpp)
 brightfade_add_kernel(bfrun_end_to_end)
 target_include_directories(bfrun_end_to_end SYSTEM PRIVATE /usr/include/stb)
 target_link_libraries(bfrun_end_to_end PRIVATE bfrun_core)

@@ -28,10 +28,10 @@
 
 #include <zlib.h>
 
-#include "runner/drive/matting.h"
-#include "runner/drive/sample_scale.h"
-#include "tests/unit/runner/test_images.h"
-#include "tests/unit/runner/test_png.h"
+#include "bfrun/drive/matting.h"
+#include "bfrun/drive/sample_scale.h"
+#include "tests/bfrun/test_images.h"
+#include "tests/bfrun/test_png.h"
 #include "transform/rows.h"
 
 namespace {

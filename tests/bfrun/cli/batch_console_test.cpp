@@ -2,7 +2,7 @@
 // lines above it once each with nothing of a bar left, the summary, and the workers' events.
 #include <gtest/gtest.h>
 
-#include "runner/cli/batch_console.h"
+#include "bfrun/cli/batch_console.h"
 
 TEST(BatchConsole, OneFileShowsABarThatLeavesNothingBehind) {
     EXPECT_EQ(progress_bar(1, 2, 10), "[#####.....]  50% (1/2)");

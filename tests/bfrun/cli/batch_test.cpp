@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "runner/cli/batch.h"
-#include "runner/cli/options.h"
+#include "bfrun/cli/batch.h"
+#include "bfrun/cli/options.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "runner/cli/file_arguments.h"
+#include "bfrun/cli/file_arguments.h"
 
 TEST(FileArguments, WildcardsMatchAsWindowsDoes) {
     const struct {

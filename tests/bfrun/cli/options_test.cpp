@@ -3,8 +3,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "runner/cli/options.h"
-#include "runner/job/exit_status.h"
+#include "bfrun/cli/options.h"
+#include "bfrun/job/exit_status.h"
 #include "tests/common/protocol_switches.h"
 
 namespace {

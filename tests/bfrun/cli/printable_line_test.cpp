@@ -1,7 +1,7 @@
 // Text from files and the module as one printable line.
 #include <gtest/gtest.h>
 
-#include "runner/cli/printable_line.h"
+#include "bfrun/cli/printable_line.h"
 
 TEST(PrintableLine, MessagesArePrintedAsOnePrintableLine) {
     EXPECT_EQ(printable_line("plain text"), "plain text");

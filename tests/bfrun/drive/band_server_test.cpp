@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "host/host_codes.h"
-#include "protocol/coordinates.h"
-#include "runner/drive/band_server.h"
-#include "tests/unit/runner/test_png.h"
+#include "host/coordinates.h"
+#include "bfrun/drive/band_server.h"
+#include "tests/bfrun/test_png.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "runner/drive/coverage.h"
+#include "bfrun/drive/coverage.h"
 
 TEST(Coverage, BandsCoverTheRectangleOnlyWhenEveryPixelIsIn) {
     struct Case {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "runner/drive/matting.h"
+#include "bfrun/drive/matting.h"
 
 TEST(Matting, WhiteMatteWorkedValues8Bit) {
     // Opaque pixels are untouched; transparent ones become the matte.

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "runner/drive/pipl.h"
+#include "bfrun/drive/pipl.h"
 
 namespace {
 

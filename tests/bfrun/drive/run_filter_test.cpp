@@ -6,10 +6,10 @@
 
 #include "host/host_codes.h"
 #include "host/plugin_main.h"
-#include "runner/drive/run_filter.h"
-#include "runner/job/run_verdict.h"
-#include "tests/unit/runner/test_png.h"
-#include "tests/unit/test_seams.h"
+#include "bfrun/drive/run_filter.h"
+#include "bfrun/job/run_verdict.h"
+#include "tests/bfrun/test_png.h"
+#include "tests/common/test_seams.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "runner/drive/sample_scale.h"
+#include "bfrun/drive/sample_scale.h"
 
 TEST(SampleScale, SixteenBitFilesMapOntoTheHostScale) {
     EXPECT_EQ(png16_to_host(0), 0);

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "runner/image/chunk_walker.h"
-#include "tests/unit/runner/test_png.h"
+#include "bfrun/image/chunk_walker.h"
+#include "tests/bfrun/test_png.h"
 
 namespace {
 

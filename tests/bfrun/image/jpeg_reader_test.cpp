@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "tests/unit/runner/test_images.h"
+#include "tests/bfrun/test_images.h"
 
 namespace {
 

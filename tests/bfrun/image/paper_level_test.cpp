@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "runner/image/paper_level.h"
+#include "bfrun/image/paper_level.h"
 
 TEST(PaperLevel, WorkedSamplesAtEightAndSixteenBits) {
     // At 240: 120 x 255 / 240 = 127.5 goes up to 128, 239 gives (60945 + 120) / 240 = 254.44,

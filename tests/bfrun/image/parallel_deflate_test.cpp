@@ -9,7 +9,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
-#include "runner/image/parallel_deflate.h"
+#include "bfrun/image/parallel_deflate.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <zlib.h>
 
-#include "runner/image/png_reader.h"
-#include "tests/unit/runner/test_png.h"
+#include "bfrun/image/png_reader.h"
+#include "tests/bfrun/test_png.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // byte, and a sink that fails gives its own error wherever it fails.
 #include <gtest/gtest.h>
 
-#include "runner/image/png_writer.h"
-#include "tests/unit/runner/test_png.h"
+#include "bfrun/image/png_writer.h"
+#include "tests/bfrun/test_png.h"
 
 TEST(PngWriter, RowsRoundTripAtEveryLayoutAndTheLevelIsApplied) {
     for (int channels : {2, 4})

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tests/unit/runner/test_images.h"
+#include "tests/bfrun/test_images.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 
 #include "host/host_codes.h"
 #include "host/plugin_main.h"
-#include "runner/cli/options.h"
-#include "runner/job/filter_png.h"
-#include "runner/image/png_reader.h"
-#include "tests/unit/runner/test_png.h"
+#include "bfrun/cli/options.h"
+#include "bfrun/job/filter_image.h"
+#include "bfrun/image/png_reader.h"
+#include "tests/bfrun/test_png.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ Failure run(const std::vector<uint8_t>& file, std::vector<uint8_t>& out, const R
             FilterSummary& summary, PluginEntry entry = PluginMain, const FilterHooks& hooks = {}) {
     MemorySource source(file);
     MemorySink sink;
-    Failure failure = filter_png(source, sink, entry, module_list(), options, hooks, summary);
+    Failure failure = filter_image(source, sink, entry, module_list(), options, hooks, summary);
     out = sink.bytes;
     return failure;
 }

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "runner/job/row_queue.h"
+#include "bfrun/job/row_queue.h"
 
 TEST(RowQueue, RowsAreWrittenInOrderOnItsOwnThread) {
     std::vector<uint8_t> written;

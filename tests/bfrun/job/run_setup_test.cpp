@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/host_codes.h"
-#include "runner/job/run_setup.h"
+#include "bfrun/job/run_setup.h"
 
 namespace {
 

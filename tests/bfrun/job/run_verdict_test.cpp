@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "host/host_codes.h"
-#include "runner/job/run_verdict.h"
+#include "bfrun/job/run_verdict.h"
 
 TEST(RunVerdict, ExitStatusesAndTheirExplanations) {
     RunReport r;

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "host/host_codes.h"
-#include "protocol/coordinates.h"
-#include "protocol/image_modes.h"
-#include "protocol/rectangles.h"
-#include "runner/drive/stand_in_suite.h"
+#include "host/coordinates.h"
+#include "host/image_modes.h"
+#include "host/rectangles.h"
+#include "bfrun/drive/stand_in_suite.h"
 #include "tests/wine/test_host/host_profiles.h"
 #include "tests/wine/test_host/profile_layers.h"
 #include "tests/wine/test_host/test_host.h"

@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "host/host_records.h"
-#include "runner/drive/matting.h"
+#include "bfrun/drive/matting.h"
 
 // How the host hands over a selection: filterRect its bounding rectangle, or the whole layer
 // (the host clips to the selection itself afterwards); none: no selection reaches the module.

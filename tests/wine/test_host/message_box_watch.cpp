@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "runner/win32/utf8.h"
+#include "bfrun/win32/utf8.h"
 
 namespace {
 

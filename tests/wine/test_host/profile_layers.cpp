@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "runner/drive/matting.h"
+#include "bfrun/drive/matting.h"
 #include "transform/rows.h"
 #include "transform/samples.h"
 

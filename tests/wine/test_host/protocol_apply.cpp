@@ -1,14 +1,14 @@
-// test_host apply: files run through the module by bfrun's own code (runner/win32/
+// test_host apply: files run through the module by bfrun's own code (bfrun/win32/
 // apply_command.h), with the switches that test the host protocol (tests/common/
 // protocol_switches.h). A batch's workers are test_host processes too.
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "runner/cli/printable_line.h"
-#include "runner/job/exit_status.h"
-#include "runner/win32/apply_command.h"
-#include "runner/win32/utf8.h"
+#include "bfrun/cli/printable_line.h"
+#include "bfrun/job/exit_status.h"
+#include "bfrun/win32/apply_command.h"
+#include "bfrun/win32/utf8.h"
 #include "tests/common/protocol_switches.h"
 #include "tests/wine/test_host/message_box_watch.h"
 #include "tests/wine/test_host/test_host.h"
