@@ -14,7 +14,7 @@
 #include "bfrun/image/paper_level.h"
 #include "bfrun/drive/run_filter.h"
 #include "bfrun/job/run_request.h"
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 #include "bfrun/drive/pipl.h"
 
 struct FilterHooks {

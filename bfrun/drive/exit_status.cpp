@@ -1,5 +1,5 @@
 // The meaning of each exit status, and the PNG code's failures mapped onto them.
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 
 const ExitStatusMeaning kExitStatusMeanings[] = {
     {kExitDone, "done: result 0 and the bands covered the rectangle"},
