@@ -19,15 +19,17 @@ namespace {
 // The reader and writer as the row store sees them; rows are written on a thread of their own,
 // and compressed on the writer's threads. An RGBA file written as grey + alpha checks that every
 // row it writes has no colour; the first that has stops the attempt. With --paper the rows are
-// levelled as they come from the reader, within the filter rectangle.
+// levelled as they come from the reader, within the filter rectangle. Why a row could not be
+// read or written goes straight to the observer.
 struct FileFlow : RowFlow {
-    FileFlow(ImageReader& reader, PngWriter& writer, bool grey_from_rgba, const FilterHooks& hooks,
+    FileFlow(ImageReader& reader, PngWriter& writer, bool grey_from_rgba, RunObserver& observer,
              const PaperLevel* paper, const VRect& rect)
-        : reader(reader), grey_from_rgba(grey_from_rgba), hooks(hooks), paper(paper), rect(rect),
-          queue(
-              output_row_bytes(reader.layout(), grey_from_rgba),
-              queued_rows(output_row_bytes(reader.layout(), grey_from_rgba)),
-              [this, &writer](const uint8_t* row) { return writer.write_row(row, write_error); }) {
+        : reader(reader), grey_from_rgba(grey_from_rgba), observer(observer), paper(paper),
+          rect(rect), queue(output_row_bytes(reader.layout(), grey_from_rgba),
+                            queued_rows(output_row_bytes(reader.layout(), grey_from_rgba)),
+                            [this, &writer](const uint8_t* row) {
+                                return writer.write_row(row, write_error);
+                            }) {
         if (grey_from_rgba) grey_row.resize(output_row_bytes(reader.layout(), true));
     }
 
@@ -62,29 +64,20 @@ struct FileFlow : RowFlow {
                          static_cast<size_t>(rect.left), static_cast<size_t>(rect.right));
     }
 
-    bool read_failed() {
-        failure = failure_from(read_error);
-        return false;
-    }
+    bool read_failed() { return observer.fail(failure_from(read_error)); }
 
     bool write_row(const uint8_t* row) override {
-        if (hooks.interrupted != nullptr && hooks.interrupted())
-            return set_failure(failure, kExitCanceled, "stopped by Ctrl+C");
+        if (observer.interrupted()) return observer.fail({kExitCanceled, "stopped by Ctrl+C"});
         if (grey_from_rgba && !to_grey(row)) {
             colour_found = true;
             return false;
         }
         if (queue.push(grey_from_rgba ? grey_row.data() : row)) return true;
-        failure = failure_from(write_error);
-        return false;
+        return observer.fail(failure_from(write_error));
     }
 
     // After the last row: waits until it is written.
-    bool finish() {
-        if (queue.finish()) return true;
-        failure = failure_from(write_error);
-        return false;
-    }
+    bool finish() { return queue.finish() || observer.fail(failure_from(write_error)); }
 
     // RGBA to grey + alpha, false at the first pixel with colour.
     bool to_grey(const uint8_t* row) {
@@ -110,13 +103,12 @@ struct FileFlow : RowFlow {
 
     ImageReader& reader;
     bool grey_from_rgba;
-    const FilterHooks& hooks;
+    RunObserver& observer;
     const PaperLevel* paper; // null without --paper
     VRect rect;
     uint32_t rows_read = 0;
     std::vector<uint8_t> grey_row;
     bool colour_found = false;
-    Failure failure;
     ImageError read_error;
     ImageError write_error; // set on the queue's thread, read once it has stopped
     RowQueue queue;         // last: its thread stops before the rest goes
@@ -137,11 +129,16 @@ struct Plan {
 enum class Next { done, again };
 
 Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl& pipl,
-             const RunRequest& request, const FilterHooks& hooks, Plan& plan,
-             FilterSummary& summary, Failure& failure) {
+             const RunRequest& request, RunObserver& observer, Plan& plan, FilterSummary& summary,
+             Failure& failure) {
     ImageError image_error;
     auto image_failed = [&] {
         failure = failure_from(image_error);
+        return Next::done;
+    };
+    // The row flow or the module's run stopped, and told the observer why.
+    auto stopped = [&] {
+        failure = observer.failure();
         return Next::done;
     };
     const std::unique_ptr<ImageReader> opened = make_image_reader(input, image_error);
@@ -159,9 +156,6 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
         set_failure(failure, status, error);
         return Next::done;
     }
-    settings.owner_window = hooks.owner_window;
-    settings.progress = hooks.progress;
-    settings.interrupted = hooks.interrupted;
 
     // A colour image filtered all over may well come out without colour, and grey + alpha
     // then holds it exactly in half the bytes; a row with colour makes the attempt start
@@ -178,34 +172,25 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
     std::unique_ptr<PaperLevel> paper;
     if (plan.paper_level != kPaperUnchanged && !image.cmyk)
         paper = std::make_unique<PaperLevel>(plan.paper_level, image.channels, image.bits);
-    FileFlow flow(reader, writer, grey_from_rgba, hooks, paper.get(), settings.filter_rect);
+    FileFlow flow(reader, writer, grey_from_rgba, observer, paper.get(), settings.filter_rect);
     RowStore store(image.width, image.height, image.channels, image.bits,
                    plan.whole || image.interlaced, flow);
     summary.whole_image = store.whole();
     ++summary.attempts;
-    if (!store.load()) {
-        failure = flow.failure;
-        return Next::done;
-    }
-    const RunReport report = run_filter(entry, store, settings);
+    if (!store.load()) return stopped();
+    const RunReport report = run_filter(entry, store, settings, observer);
     summary.requests = report.requests;
     summary.peak_rows = store.peak_rows();
-    if (report.stopped) {
-        if (flow.colour_found) {
-            plan.colour_output = true;
-            return Next::again;
-        }
-        if (report.rows_gone && !plan.whole) {
-            plan.whole = true;
-            return Next::again;
-        }
-        if (report.out_of_memory)
-            set_failure(failure, kExitOutOfMemory, "out of memory");
-        else
-            failure = flow.failure;
-        return Next::done;
+    if (flow.colour_found) {
+        plan.colour_output = true;
+        return Next::again;
     }
-    if (hooks.interrupted != nullptr && hooks.interrupted()) {
+    if (report.rows_gone && !plan.whole) {
+        plan.whole = true;
+        return Next::again;
+    }
+    if (observer.failed()) return stopped();
+    if (observer.interrupted()) {
         set_failure(failure, kExitCanceled, "stopped by Ctrl+C");
         return Next::done;
     }
@@ -219,13 +204,12 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
             plan.colour_output = true;
             return Next::again;
         }
-        failure = flow.failure;
-        return Next::done;
+        return stopped();
     }
     if (!reader.finish(image_error) || !writer.finish(reader.metadata(), image_error))
         return image_failed();
     summary.warnings = reader.warnings();
-    if (hooks.interrupted != nullptr && hooks.interrupted()) {
+    if (observer.interrupted()) {
         set_failure(failure, kExitCanceled, "stopped by Ctrl+C");
         return Next::done;
     }
@@ -237,7 +221,7 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
 // pixels by luminance. The file is read and checked in full, as the run reads it, so a file
 // that fails here fails as the run would.
 bool find_paper_level(ByteSource& input, const Pipl& pipl, const RunRequest& request,
-                      const FilterHooks& hooks, PaperChoice& choice, Failure& failure) {
+                      RunObserver& observer, PaperChoice& choice, Failure& failure) {
     ImageError image_error;
     const std::unique_ptr<ImageReader> reader = make_image_reader(input, image_error);
     if (reader == nullptr || !reader->open(read_limits_for(pipl, request), image_error)) {
@@ -265,7 +249,7 @@ bool find_paper_level(ByteSource& input, const Pipl& pipl, const RunRequest& req
     } else {
         std::vector<uint8_t> row(image.row_bytes);
         for (int32_t y = 0; read && y < static_cast<int32_t>(image.height); ++y) {
-            if (hooks.interrupted != nullptr && hooks.interrupted())
+            if (observer.interrupted())
                 return set_failure(failure, kExitCanceled, "stopped by Ctrl+C");
             read = reader->read_row(row.data(), image_error);
             if (read && y >= r.top && y < r.bottom) count_row(row.data());
@@ -282,14 +266,14 @@ bool find_paper_level(ByteSource& input, const Pipl& pipl, const RunRequest& req
 } // namespace
 
 Failure filter_image(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl& pipl,
-                     const RunRequest& request, const FilterHooks& hooks, FilterSummary& summary) {
+                     const RunRequest& request, RunObserver& observer, FilterSummary& summary) {
     Failure failure;
     Plan plan;
     summary = FilterSummary{};
     plan.paper_level = request.paper_level;
     try {
         if (request.paper_auto) {
-            if (!find_paper_level(input, pipl, request, hooks, summary.paper, failure))
+            if (!find_paper_level(input, pipl, request, observer, summary.paper, failure))
                 return failure;
             summary.paper_auto = true;
             plan.paper_level = summary.paper.level;
@@ -302,7 +286,7 @@ Failure filter_image(ByteSource& input, ByteSink& output, PluginEntry entry, con
                 return Failure{kExitWriteFailed,
                                "cannot start the file again: " +
                                    (input.error.empty() ? output.error : input.error)};
-            if (attempt(input, output, entry, pipl, request, hooks, plan, summary, failure) ==
+            if (attempt(input, output, entry, pipl, request, observer, plan, summary, failure) ==
                 Next::done)
                 return failure;
         }

@@ -13,15 +13,10 @@
 #include "bfrun/image/byte_streams.h"
 #include "bfrun/image/paper_level.h"
 #include "bfrun/drive/run_filter.h"
+#include "bfrun/drive/run_observer.h"
 #include "bfrun/job/run_request.h"
 #include "bfrun/drive/exit_status.h"
 #include "bfrun/drive/pipl.h"
-
-struct FilterHooks {
-    intptr_t owner_window = 0;
-    void (*progress)(int32_t done, int32_t total) = nullptr;
-    bool (*interrupted)() = nullptr;
-};
 
 // What a run did, for the user's line and the tests.
 struct FilterSummary {
@@ -37,6 +32,7 @@ struct FilterSummary {
 };
 
 // Reads `input`, runs the module and writes the result to `output`. kExitDone, or why not;
-// on a failure `output` holds something unfinished that the caller throws away.
+// on a failure `output` holds something unfinished that the caller throws away. `observer`,
+// one for this file, hears the module's progress and is asked whether the user wants to stop.
 Failure filter_image(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl& pipl,
-                     const RunRequest& request, const FilterHooks& hooks, FilterSummary& summary);
+                     const RunRequest& request, RunObserver& observer, FilterSummary& summary);

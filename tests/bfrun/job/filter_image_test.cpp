@@ -30,10 +30,13 @@ RunRequest options_for(std::vector<std::string> args) {
 }
 
 Failure run(const std::vector<uint8_t>& file, std::vector<uint8_t>& out, const RunRequest& options,
-            FilterSummary& summary, PluginEntry entry = PluginMain, const FilterHooks& hooks = {}) {
+            FilterSummary& summary, PluginEntry entry = PluginMain,
+            RunObserver* observer = nullptr) {
     MemorySource source(file);
     MemorySink sink;
-    Failure failure = filter_image(source, sink, entry, module_list(), options, hooks, summary);
+    RunObserver quiet;
+    Failure failure = filter_image(source, sink, entry, module_list(), options,
+                                   observer != nullptr ? *observer : quiet, summary);
     out = sink.bytes;
     return failure;
 }
@@ -182,11 +185,11 @@ TEST(FilterPng, CtrlCAfterTheLastAbortPollAndDamageBelowTheRectangleStillFail) {
     FilterSummary summary;
     // The module polls after each band; this says stop only once it has polled 5 times, after
     // its last band, while the rows are written.
-    static int polls;
-    polls = 0;
-    FilterHooks hooks;
-    hooks.interrupted = [] { return ++polls > 5; };
-    Failure failure = run(file, out, options_for({}), summary, PluginMain, hooks);
+    struct LateCtrlC : RunObserver {
+        bool interrupted() override { return ++polls > 5; }
+        int polls = 0;
+    } late;
+    Failure failure = run(file, out, options_for({}), summary, PluginMain, &late);
     EXPECT_EQ(failure.status, kExitCanceled);
     EXPECT_EQ(failure.message, "stopped by Ctrl+C");
 
