@@ -4,8 +4,10 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
+#include "bfrun/job/output_form.h"
 #include "bfrun/job/run_setup.h"
 #include "bfrun/job/run_verdict.h"
 #include "bfrun/image/image_reader.h"
@@ -17,10 +19,11 @@
 namespace {
 
 // The reader and writer as the row store sees them; rows are written on a thread of their own,
-// and compressed on the writer's threads. An RGBA file written as grey + alpha checks that every
-// row it writes has no colour; the first that has stops the attempt. With --paper the rows are
-// levelled as they come from the reader, within the filter rectangle. Why a row could not be
-// read or written goes straight to the observer.
+// and compressed on the writer's threads. An RGBA file written as grey + alpha has every row
+// checked on its way: colour there means the module did not write the grey it writes, and the
+// run fails rather than drop that colour. With --paper the rows are levelled as they come from
+// the reader, within the filter rectangle. Why a row could not be read or written goes
+// straight to the observer.
 struct FileFlow : RowFlow {
     FileFlow(ImageReader& reader, PngWriter& writer, bool grey_from_rgba, RunObserver& observer,
              const PaperLevel* paper, const VRect& rect)
@@ -68,12 +71,14 @@ struct FileFlow : RowFlow {
 
     bool write_row(const uint8_t* row) override {
         if (observer.interrupted()) return observer.fail({kExitCanceled, "stopped by Ctrl+C"});
-        if (grey_from_rgba && !to_grey(row)) {
-            colour_found = true;
-            return false;
-        }
-        if (queue.push(grey_from_rgba ? grey_row.data() : row)) return true;
-        return observer.fail(failure_from(write_error));
+        if (grey_from_rgba && !to_grey(row))
+            return observer.fail({kExitProtocolFault, "the module wrote colour in row " +
+                                                          std::to_string(rows_written) +
+                                                          ", where its result is grey"});
+        if (!queue.push(grey_from_rgba ? grey_row.data() : row))
+            return observer.fail(failure_from(write_error));
+        ++rows_written;
+        return true;
     }
 
     // After the last row: waits until it is written.
@@ -106,23 +111,16 @@ struct FileFlow : RowFlow {
     RunObserver& observer;
     const PaperLevel* paper; // null without --paper
     VRect rect;
-    uint32_t rows_read = 0;
+    uint32_t rows_read = 0, rows_written = 0;
     std::vector<uint8_t> grey_row;
-    bool colour_found = false;
     ImageError read_error;
     ImageError write_error; // set on the queue's thread, read once it has stopped
     RowQueue queue;         // last: its thread stops before the rest goes
 };
 
-bool covers_image(const VRect& r, const ImageLayout& image) {
-    return r.top == 0 && r.left == 0 && static_cast<uint32_t>(r.bottom) == image.height &&
-           static_cast<uint32_t>(r.right) == image.width;
-}
-
-// How an attempt holds and writes the image.
+// How an attempt holds the image, and how it levels the paper.
 struct Plan {
     bool whole = false;
-    bool colour_output = false;
     int paper_level = kPaperUnchanged;
 };
 
@@ -157,12 +155,8 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
         return Next::done;
     }
 
-    // A colour image filtered all over may well come out without colour, and grey + alpha
-    // then holds it exactly in half the bytes; a row with colour makes the attempt start
-    // again in RGBA.
-    const bool grey_from_rgba =
-        image.channels == 4 && !plan.colour_output && covers_image(settings.filter_rect, image);
-    summary.output_channels = grey_from_rgba ? 2 : image.channels;
+    summary.output_channels = output_channels(image, settings);
+    const bool grey_from_rgba = summary.output_channels < image.channels;
     PngWriter writer(output);
     if (!writer.start(image.width, image.height, summary.output_channels, image.bits,
                       request.compression, std::max(1, request.threads), reader.metadata(),
@@ -181,10 +175,11 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
     const RunReport report = run_filter(entry, store, settings, observer);
     summary.requests = report.requests;
     summary.peak_rows = store.peak_rows();
-    if (flow.colour_found) {
-        plan.colour_output = true;
-        return Next::again;
-    }
+    // The module asked again for rows already written. Which rows a module asks for is known
+    // only as it asks (its property list says nothing of the order of its bands; Brightfade
+    // goes down the image), and holding every image whole in case would give up the memory
+    // the window of rows saves; so this alone is found during the run, which then starts again
+    // with the image held.
     if (report.rows_gone && !plan.whole) {
         plan.whole = true;
         return Next::again;
@@ -199,13 +194,7 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
         set_failure(failure, outcome, error);
         return Next::done;
     }
-    if (!store.release_all() || !flow.finish()) {
-        if (flow.colour_found) {
-            plan.colour_output = true;
-            return Next::again;
-        }
-        return stopped();
-    }
+    if (!store.release_all() || !flow.finish()) return stopped();
     if (!reader.finish(image_error) || !writer.finish(reader.metadata(), image_error))
         return image_failed();
     summary.warnings = reader.warnings();
@@ -280,8 +269,8 @@ Failure filter_image(ByteSource& input, ByteSink& output, PluginEntry entry, con
             if (!input.rewind())
                 return Failure{kExitBadInput, "cannot read the file again: " + input.error};
         }
-        // At most three runs: as planned, with the image held, in colour.
-        for (int run = 0; run < 3; ++run) {
+        // At most two runs: as planned, then with the image held (attempt says when).
+        for (int run = 0; run < 2; ++run) {
             if (run > 0 && (!input.rewind() || !output.restart()))
                 return Failure{kExitWriteFailed,
                                "cannot start the file again: " +
