@@ -1,122 +1,21 @@
 #include "bfrun/job/filter_image.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "bfrun/job/file_flow.h"
 #include "bfrun/job/output_form.h"
 #include "bfrun/job/run_setup.h"
 #include "bfrun/job/run_verdict.h"
 #include "bfrun/image/image_reader.h"
 #include "bfrun/image/paper_level.h"
 #include "bfrun/image/png_writer.h"
-#include "bfrun/job/row_queue.h"
 #include "bfrun/drive/row_store.h"
 
 namespace {
-
-// The reader and writer as the row store sees them; rows are written on a thread of their own,
-// and compressed on the writer's threads. An RGBA file written as grey + alpha has every row
-// checked on its way: colour there means the module did not write the grey it writes, and the
-// run fails rather than drop that colour. With --paper the rows are levelled as they come from
-// the reader, within the filter rectangle. Why a row could not be read or written goes
-// straight to the observer.
-struct FileFlow : RowFlow {
-    FileFlow(ImageReader& reader, PngWriter& writer, bool grey_from_rgba, RunObserver& observer,
-             const PaperLevel* paper, const VRect& rect)
-        : reader(reader), grey_from_rgba(grey_from_rgba), observer(observer), paper(paper),
-          rect(rect), queue(output_row_bytes(reader.layout(), grey_from_rgba),
-                            queued_rows(output_row_bytes(reader.layout(), grey_from_rgba)),
-                            [this, &writer](const uint8_t* row) {
-                                return writer.write_row(row, write_error);
-                            }) {
-        if (grey_from_rgba) grey_row.resize(output_row_bytes(reader.layout(), true));
-    }
-
-    // 64 rows, or fewer for rows so wide that 64 would pass 16 MiB; 2 at least.
-    static size_t queued_rows(size_t row_bytes) {
-        const size_t fit = (size_t{16} << 20) / std::max<size_t>(row_bytes, 1);
-        return std::max<size_t>(2, std::min<size_t>(64, fit));
-    }
-
-    static size_t output_row_bytes(const ImageLayout& layout, bool grey) {
-        return grey ? size_t{layout.width} * 2 * (layout.bits / 8) : layout.row_bytes;
-    }
-
-    bool read_row(uint8_t* row) override {
-        if (!reader.read_row(row, read_error)) return read_failed();
-        level_rows(row, rows_read++, 1);
-        return true;
-    }
-    bool read_image(uint8_t* image) override {
-        if (!reader.read_image(image, read_error)) return read_failed();
-        level_rows(image, 0, reader.layout().height);
-        return true;
-    }
-
-    // Rows first..first+count-1, held from `rows` on.
-    void level_rows(uint8_t* rows, uint32_t first, uint32_t count) {
-        if (paper == nullptr) return;
-        const uint32_t top = static_cast<uint32_t>(rect.top),
-                       bottom = static_cast<uint32_t>(rect.bottom);
-        for (uint32_t y = std::max(first, top); y < std::min(first + count, bottom); ++y)
-            paper->apply(rows + size_t{y - first} * reader.layout().row_bytes,
-                         static_cast<size_t>(rect.left), static_cast<size_t>(rect.right));
-    }
-
-    bool read_failed() { return observer.fail(failure_from(read_error)); }
-
-    bool write_row(const uint8_t* row) override {
-        if (observer.interrupted()) return observer.fail({kExitCanceled, "stopped by Ctrl+C"});
-        if (grey_from_rgba && !to_grey(row))
-            return observer.fail({kExitProtocolFault, "the module wrote colour in row " +
-                                                          std::to_string(rows_written) +
-                                                          ", where its result is grey"});
-        if (!queue.push(grey_from_rgba ? grey_row.data() : row))
-            return observer.fail(failure_from(write_error));
-        ++rows_written;
-        return true;
-    }
-
-    // After the last row: waits until it is written.
-    bool finish() { return queue.finish() || observer.fail(failure_from(write_error)); }
-
-    // RGBA to grey + alpha, false at the first pixel with colour.
-    bool to_grey(const uint8_t* row) {
-        const size_t width = reader.layout().width;
-        if (reader.layout().bits == 16) {
-            for (size_t x = 0; x < width; ++x) {
-                uint16_t p[4];
-                std::memcpy(p, row + 8 * x, 8);
-                if (p[0] != p[1] || p[1] != p[2]) return false;
-                std::memcpy(grey_row.data() + 4 * x, p, 2);
-                std::memcpy(grey_row.data() + 4 * x + 2, p + 3, 2);
-            }
-        } else {
-            for (size_t x = 0; x < width; ++x) {
-                const uint8_t* p = row + 4 * x;
-                if (p[0] != p[1] || p[1] != p[2]) return false;
-                grey_row[2 * x] = p[0];
-                grey_row[2 * x + 1] = p[3];
-            }
-        }
-        return true;
-    }
-
-    ImageReader& reader;
-    bool grey_from_rgba;
-    RunObserver& observer;
-    const PaperLevel* paper; // null without --paper
-    VRect rect;
-    uint32_t rows_read = 0, rows_written = 0;
-    std::vector<uint8_t> grey_row;
-    ImageError read_error;
-    ImageError write_error; // set on the queue's thread, read once it has stopped
-    RowQueue queue;         // last: its thread stops before the rest goes
-};
 
 // How an attempt holds the image, and how it levels the paper.
 struct Plan {
