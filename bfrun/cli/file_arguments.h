@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 
 struct FolderEntry {
     std::string name;

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "bfrun/cli/batch.h"
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 
 namespace {
 

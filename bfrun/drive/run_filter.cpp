@@ -17,11 +17,13 @@ struct Session {
     RowStore* store = nullptr;
     const RunSettings* settings = nullptr;
     RunReport* report = nullptr;
+    RunObserver* observer = nullptr;
     BandServer* server = nullptr;
     FilterRecord record{};
     BigDocumentStruct big{};
     PlatformData platform{};
     int64_t calls = 0, call_limit = 0;
+    bool stopped = false; // by the host, which serves nothing more
 };
 
 Session* session = nullptr;
@@ -30,8 +32,13 @@ constexpr int32_t kTileSize = 256;
 constexpr OSErr kHostStopped = -1; // what the module gets when the host cannot go on
 
 OSErr stop(Session& s) {
-    s.report->stopped = true;
+    s.stopped = true;
     return kHostStopped;
+}
+
+OSErr out_of_memory(Session& s) {
+    s.observer->fail({kExitOutOfMemory, "out of memory"});
+    return stop(s);
 }
 
 // Writes back the band the module had, then prepares the bands it asks for now.
@@ -62,15 +69,14 @@ OSErr serve_safely(Session& s) {
     try {
         return serve(s);
     } catch (const std::bad_alloc&) {
-        s.report->out_of_memory = true;
-        return stop(s);
+        return out_of_memory(s);
     }
 }
 
 OSErr advance_state() {
     if (session == nullptr) return kHostStopped;
     Session& s = *session;
-    if (s.report->stopped) return kHostStopped;
+    if (s.stopped) return kHostStopped;
     ++s.report->requests;
     if (over_call_limit(s)) return filterBadParameters;
     if (s.report->requests == s.settings->advance_error_at) return s.settings->advance_error;
@@ -80,14 +86,14 @@ OSErr advance_state() {
 void progress(int32_t done, int32_t total) {
     if (session == nullptr) return;
     ++session->report->progress_calls;
-    if (session->settings->progress != nullptr) session->settings->progress(done, total);
+    session->observer->progress(done, total);
 }
 
 Boolean abort_poll() {
     if (session == nullptr) return 1;
-    const RunSettings& settings = *session->settings;
-    if (settings.interrupted != nullptr && settings.interrupted()) return 1;
-    return settings.abort_after >= 0 && session->report->requests >= settings.abort_after;
+    if (session->observer->interrupted()) return 1;
+    const int32_t abort_after = session->settings->abort_after;
+    return abort_after >= 0 && session->report->requests >= abort_after;
 }
 
 // The host's own 16-bit members for a layer too large for them hold the largest value they can.
@@ -152,13 +158,15 @@ int64_t host_call_limit(const VRect& filter_rect) {
     return 1024 + 2 * (rows + tiles);
 }
 
-RunReport run_filter(PluginEntry entry, RowStore& store, const RunSettings& settings) {
+RunReport run_filter(PluginEntry entry, RowStore& store, const RunSettings& settings,
+                     RunObserver& observer) {
     RunReport report;
     BandServer server(store, settings);
     Session s;
     s.store = &store;
     s.settings = &settings;
     s.report = &report;
+    s.observer = &observer;
     s.server = &server;
     s.call_limit = host_call_limit(settings.filter_rect);
     fill_record(s);
@@ -171,7 +179,7 @@ RunReport run_filter(PluginEntry entry, RowStore& store, const RunSettings& sett
         result = 0;
         entry(selector, &s.record, &data, &result);
         report.result = result;
-        return result == noErr && !report.stopped;
+        return result == noErr && !s.stopped;
     };
     auto anything_requested = [&]() {
         return !is_empty(read_in_rect(s.record)) || !is_empty(read_out_rect(s.record)) ||
@@ -198,9 +206,9 @@ RunReport run_filter(PluginEntry entry, RowStore& store, const RunSettings& sett
             try {
                 server.write_back_pending();
             } catch (const std::bad_alloc&) {
-                report.out_of_memory = report.stopped = true;
+                out_of_memory(s);
             }
-            if (!report.stopped) call(filterSelectorFinish);
+            if (!s.stopped) call(filterSelectorFinish);
         }
     }
     session = nullptr;

@@ -7,6 +7,7 @@
 
 #include "host/host_records.h"
 #include "bfrun/drive/row_store.h"
+#include "bfrun/drive/run_observer.h"
 #include "bfrun/drive/run_settings.h"
 
 // The most advanceState and continue calls a run may take over this rectangle: twice one a
@@ -14,5 +15,7 @@
 int64_t host_call_limit(const VRect& filter_rect);
 
 // Runs the filter over the image in `store`. Rows change only as the module's bands are
-// written back.
-RunReport run_filter(PluginEntry entry, RowStore& store, const RunSettings& settings);
+// written back. The module's progress and abort polls go to `observer`, and so does the reason
+// when the host has to stop the run for memory.
+RunReport run_filter(PluginEntry entry, RowStore& store, const RunSettings& settings,
+                     RunObserver& observer);

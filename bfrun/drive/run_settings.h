@@ -26,8 +26,6 @@ struct RunSettings {
     int32_t advance_error_at = 0; // this advanceState (1 = first) returns advance_error
     int16_t advance_error = 0;
     intptr_t owner_window = 0;
-    void (*progress)(int32_t done, int32_t total) = nullptr;
-    bool (*interrupted)() = nullptr; // the user asked to stop (Ctrl+C)
 };
 
 struct RunReport {
@@ -38,10 +36,8 @@ struct RunReport {
     bool covered = false;   // every pixel of the filter rectangle was written back
     bool pad_intact = true; // no pad byte of outData was changed
     std::string fault;      // a request the host could not serve, if any
-    // The host stopped the run itself: the store could not read or write a row (its flow
-    // knows why), ran out of memory, or the module asked for rows already written, which
-    // needs the whole image held (rows_gone).
-    bool stopped = false;
+    // The module asked for rows already written, which a window of rows no longer holds: the
+    // host stopped the run there. (When it stops the run for a row it could not read or write,
+    // or for memory, the run's observer has been told why.)
     bool rows_gone = false;
-    bool out_of_memory = false;
 };

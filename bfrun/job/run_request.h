@@ -1,6 +1,7 @@
 // What the command line asks of each file's run: how the module is to see the layer, the size
-// limit and how OUT.png is compressed; and what the test host's switches change of the host's
-// side of the protocol (filter case to advanceState's errors), which bfrun leaves as they are.
+// limit and how OUT.png is compressed; what the test host's switches change of the host's side
+// of the protocol (filter case to advanceState's errors), which bfrun leaves as they are; and
+// what bfrun sets itself (the compressing threads, the module's owner window).
 #pragma once
 
 #include <cstdint>
@@ -33,4 +34,7 @@ struct RunRequest {
     // Threads compressing OUT.png: 0 until bfrun sets the processor count (a batch's workers
     // are given their share with --batch-worker N); the portable code takes 0 as 1.
     int32_t threads = 0;
+    // The window that owns the module's message boxes: bfrun's own, made when it loads the
+    // module; 0 for none.
+    intptr_t owner_window = 0;
 };

@@ -82,5 +82,6 @@ ExitStatus setup_run(const RunRequest& request, const Pipl& pipl, const ImageLay
     settings.abort_after = request.abort_after;
     settings.advance_error_at = request.advance_error_at;
     settings.advance_error = request.advance_error;
+    settings.owner_window = request.owner_window;
     return kExitDone;
 }

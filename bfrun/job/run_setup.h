@@ -7,7 +7,7 @@
 
 #include "bfrun/drive/run_filter.h"
 #include "bfrun/job/run_request.h"
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 #include "bfrun/drive/pipl.h"
 #include "bfrun/image/image_reader.h"
 

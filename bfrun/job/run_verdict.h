@@ -6,7 +6,7 @@
 #include <string>
 
 #include "bfrun/drive/run_filter.h"
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 
 // A result code by name where it has one ("filterBadParameters (-30100)"), else by number.
 std::string result_code_name(int16_t code);

@@ -8,7 +8,7 @@
 
 #include "bfrun/cli/batch.h"
 #include "bfrun/cli/file_arguments.h"
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 #include "bfrun/win32/apply_file.h"
 #include "bfrun/win32/batch_win32.h"
 #include "bfrun/win32/console_win32.h"

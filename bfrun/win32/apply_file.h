@@ -10,7 +10,7 @@
 #include "bfrun/job/filter_image.h"
 #include "bfrun/drive/run_filter.h"
 #include "bfrun/cli/options.h"
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 #include "bfrun/drive/pipl.h"
 
 struct LoadedModule {

@@ -13,12 +13,15 @@
 
 namespace {
 
-RunEvents* progress_events = nullptr;
-size_t progress_file = 0;
-
-void show_progress(int32_t done, int32_t total) {
-    if (progress_events != nullptr) progress_events->progress(progress_file, done, total);
-}
+// One file's run as the run of files sees it: its progress under its number, and Ctrl+C or
+// the console closed as the console's handler saw it.
+struct FileObserver : RunObserver {
+    FileObserver(RunEvents& events, size_t file) : events(events), file(file) {}
+    void progress(int32_t done, int32_t total) override { events.progress(file, done, total); }
+    bool interrupted() override { return user_interrupted(); }
+    RunEvents& events;
+    size_t file;
+};
 
 } // namespace
 
@@ -93,15 +96,11 @@ Failure apply_file(const LoadedModule& module, const Options& options, const std
     ReplacingSink sink;
     if (!sink.open(output)) return Failure{kExitWriteFailed, output + ": " + sink.error};
 
-    progress_events = &events;
-    progress_file = file;
-    FilterHooks hooks;
-    hooks.owner_window = module.owner_window;
-    hooks.progress = show_progress;
-    hooks.interrupted = user_interrupted;
+    RunRequest request = options.run;
+    request.owner_window = module.owner_window;
+    FileObserver observer(events, file);
     Failure failure =
-        filter_image(source, sink, module.entry, module.pipl, options.run, hooks, summary);
-    progress_events = nullptr;
+        filter_image(source, sink, module.entry, module.pipl, request, observer, summary);
     // OUT may be IN itself: the input is closed before the rename.
     source.close();
     if (failure.status == kExitDone && user_interrupted())

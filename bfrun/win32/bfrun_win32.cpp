@@ -11,7 +11,7 @@
 #include "bfrun/cli/options.h"
 #include "bfrun/cli/printable_line.h"
 #include "bfrun/drive/module_file.h"
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 #include "bfrun/win32/apply_command.h"
 #include "bfrun/win32/apply_file.h"
 #include "bfrun/win32/console_win32.h"

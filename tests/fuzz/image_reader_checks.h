@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "bfrun/image/image_reader.h"
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 
 namespace fuzz_checks {
 

@@ -71,8 +71,9 @@ void whole_run(const uint8_t* data, size_t size, uint8_t mode) {
     MemorySource source(data, size);
     MemorySink sink;
     FilterSummary summary;
+    RunObserver quiet;
     const Failure failure =
-        filter_image(source, sink, PluginMain, white_matting_module(), options.run, {}, summary);
+        filter_image(source, sink, PluginMain, white_matting_module(), options.run, quiet, summary);
     if (failure.status != kExitDone) return require_one_line(failure);
 
     MemorySource written(sink.bytes);

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "bfrun/cli/options.h"
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 #include "tests/common/protocol_switches.h"
 
 namespace {

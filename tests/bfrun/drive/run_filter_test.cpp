@@ -18,6 +18,9 @@ ExitStatus verdict(const RunReport& report) {
     return run_exit_status(report, why);
 }
 
+// Hears nothing, and the user never stops.
+RunObserver quiet;
+
 RunSettings settings_for(const Layer& layer) {
     RunSettings s;
     s.image_mode = plugInModeRGBColor;
@@ -74,7 +77,7 @@ void fake_plugin(int16_t selector, void* record, intptr_t*, int16_t* result) {
 TEST(RunFilter, DrivesTheModuleInPhotoshopsOrder) {
     Layer layer(5, 13);
     const std::vector<uint8_t> before = layer.samples();
-    const RunReport report = run_filter(PluginMain, layer.store, settings_for(layer));
+    const RunReport report = run_filter(PluginMain, layer.store, settings_for(layer), quiet);
     EXPECT_EQ(report.result, noErr);
     // Start does both bands; its last request stands, so the host serves it once more and
     // calls continue, which clears the rectangles; then finish.
@@ -98,21 +101,21 @@ TEST(RunFilter, EveryPixelHandedBackIsBlackInkEvenWhereTheMattingRoundTripIsAFix
     // as it was delivered. Un-matted, it is black at alpha 1 all the same.
     Layer layer(1, 1);
     std::memcpy(layer.store.row(0), "\x64\x32\x7f\x01", 4);
-    const RunReport report = run_filter(PluginMain, layer.store, settings_for(layer));
+    const RunReport report = run_filter(PluginMain, layer.store, settings_for(layer), quiet);
     EXPECT_EQ(verdict(report), kExitDone);
     EXPECT_EQ(layer.pixel(0), (std::vector<uint8_t>{0, 0, 0, 1}));
 }
 
 TEST(RunFilter, PaddedRowsNullRecordsTheBigDocumentAndAWindowGiveTheSamePixels) {
     Layer plain(9, 20);
-    run_filter(PluginMain, plain.store, settings_for(plain));
+    run_filter(PluginMain, plain.store, settings_for(plain), quiet);
     for (int variant = 0; variant < 4; ++variant) {
         Layer layer(9, 20, variant != 3);
         RunSettings s = settings_for(layer);
         s.pad_bytes = variant == 0 ? 7 : 0;
         s.big_document = variant != 1;
         s.basic_suite = variant != 2;
-        const RunReport report = run_filter(PluginMain, layer.store, s);
+        const RunReport report = run_filter(PluginMain, layer.store, s, quiet);
         EXPECT_EQ(verdict(report), kExitDone) << variant;
         if (variant == 3) {
             ASSERT_TRUE(layer.store.release_all());
@@ -131,7 +134,7 @@ TEST(RunFilter, RefusalAbortAndAdvanceErrors) {
     RunSettings s = settings_for(layer);
     s.image_mode = plugInModeCMYKColor;
     s.owner_window = 1234;
-    RunReport report = run_filter(PluginMain, layer.store, s);
+    RunReport report = run_filter(PluginMain, layer.store, s, quiet);
     EXPECT_EQ(verdict(report), kExitRefused);
     EXPECT_EQ(report.selectors, (std::vector<int16_t>{1, 2, 3, 5}));
     ASSERT_EQ(shown_message_boxes.size(), 1u);
@@ -140,22 +143,24 @@ TEST(RunFilter, RefusalAbortAndAdvanceErrors) {
 
     s = settings_for(layer);
     s.abort_after = 1;
-    report = run_filter(PluginMain, layer.store, s);
+    report = run_filter(PluginMain, layer.store, s, quiet);
     EXPECT_EQ(report.result, userCanceledErr);
     EXPECT_EQ(report.requests, 1);
     EXPECT_EQ(report.selectors, (std::vector<int16_t>{1, 2, 3})); // no continue, no finish
 
     // Ctrl+C reaches the module through the same abort poll.
+    struct Interrupted : RunObserver {
+        bool interrupted() override { return true; }
+    } interrupted;
     s = settings_for(layer);
-    s.interrupted = [] { return true; };
-    report = run_filter(PluginMain, layer.store, s);
+    report = run_filter(PluginMain, layer.store, s, interrupted);
     EXPECT_EQ(report.result, userCanceledErr);
     EXPECT_EQ(report.requests, 1);
 
     s = settings_for(layer);
     s.advance_error_at = 3;
     s.advance_error = -108;
-    report = run_filter(PluginMain, layer.store, s);
+    report = run_filter(PluginMain, layer.store, s, quiet);
     EXPECT_EQ(report.result, -108);
     EXPECT_EQ(report.requests, 3);
     EXPECT_EQ(report.progress_calls, 2);
@@ -168,7 +173,7 @@ TEST(RunFilter, FaultsOfTheModule) {
     // Pixels outside the layer: the module gets bad parameters, bfrun reports a fault (10).
     fake = FakeLog{};
     fake.requests = {{2, 0, 5, 6}}; // one row below the layer
-    RunReport report = run_filter(fake_plugin, layer.store, s);
+    RunReport report = run_filter(fake_plugin, layer.store, s, quiet);
     EXPECT_EQ(report.result, filterBadParameters);
     EXPECT_EQ(report.fault, "input rectangle or planes outside the layer");
     std::string why;
@@ -178,7 +183,7 @@ TEST(RunFilter, FaultsOfTheModule) {
     fake = FakeLog{};
     fake.requests = {{0, 0, 4, 6}};
     fake.never_done = true;
-    report = run_filter(fake_plugin, layer.store, s);
+    report = run_filter(fake_plugin, layer.store, s, quiet);
     EXPECT_EQ(run_exit_status(report, why), kExitProtocolFault);
     EXPECT_EQ(why, "the module broke the host protocol: the module kept asking for more after " +
                        std::to_string(host_call_limit({0, 0, 4, 6})) + " calls");
@@ -187,7 +192,7 @@ TEST(RunFilter, FaultsOfTheModule) {
     fake = FakeLog{};
     fake.set_32bit = false;
     fake.requests = {{0, 0, 4, 6}};
-    report = run_filter(fake_plugin, layer.store, s);
+    report = run_filter(fake_plugin, layer.store, s, quiet);
     EXPECT_EQ(verdict(report), kExitDone);
     // bfrun mattes as Photoshop does, so it says it is Photoshop: '8BIM'.
     EXPECT_EQ(fake.host_sig, 0x3842494Du);
@@ -197,8 +202,7 @@ TEST(RunFilter, AWindowStopsWhenTheModuleGoesBackUp) {
     Layer layer(6, 20, false);
     fake = FakeLog{};
     fake.requests = {{8, 0, 16, 6}, {0, 0, 8, 6}};
-    const RunReport report = run_filter(fake_plugin, layer.store, settings_for(layer));
-    EXPECT_TRUE(report.stopped);
+    const RunReport report = run_filter(fake_plugin, layer.store, settings_for(layer), quiet);
     EXPECT_TRUE(report.rows_gone);
     EXPECT_EQ(layer.rows.written.size(), 8u * 6 * 4); // rows 0..7 went to the writer
 }

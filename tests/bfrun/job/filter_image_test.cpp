@@ -1,8 +1,10 @@
 // One PNG file through the real PluginMain, in memory: streaming gives the bytes holding the
-// whole image gives, pixels outside the rectangle come through bit for bit, and the runs that
-// must start again (colour in the result, a module going back up) still end right.
+// whole image gives, pixels outside the rectangle come through bit for bit, a run that must
+// start again (a module going back up) still ends right, and colour where the result is grey
+// fails the file.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 #include "host/host_codes.h"
@@ -30,10 +32,13 @@ RunRequest options_for(std::vector<std::string> args) {
 }
 
 Failure run(const std::vector<uint8_t>& file, std::vector<uint8_t>& out, const RunRequest& options,
-            FilterSummary& summary, PluginEntry entry = PluginMain, const FilterHooks& hooks = {}) {
+            FilterSummary& summary, PluginEntry entry = PluginMain,
+            RunObserver* observer = nullptr) {
     MemorySource source(file);
     MemorySink sink;
-    Failure failure = filter_image(source, sink, entry, module_list(), options, hooks, summary);
+    RunObserver quiet;
+    Failure failure = filter_image(source, sink, entry, module_list(), options,
+                                   observer != nullptr ? *observer : quiet, summary);
     out = sink.bytes;
     return failure;
 }
@@ -119,11 +124,12 @@ TEST(FilterPng, AColourlessResultIsGreyAlphaAndEightBitStaysEightBit) {
 
 namespace {
 
-// Writes colour into every band it gets, then asks for the band above the last (going back
-// up) when told to.
+// Paints every pixel of every band it gets with `written`, then asks for the band above the
+// last (going back up) when told to.
 bool go_back_up = false;
+std::array<uint8_t, 4> written;
 
-void colour_plugin(int16_t selector, void* record, intptr_t* data, int16_t* result) {
+void painting_plugin(int16_t selector, void* record, intptr_t* data, int16_t* result) {
     auto& r = *static_cast<FilterRecord*>(record);
     if (selector != filterSelectorStart) {
         PluginMain(selector, record, data, result);
@@ -145,35 +151,37 @@ void colour_plugin(int16_t selector, void* record, intptr_t* data, int16_t* resu
         if (*result != noErr) return;
         auto* out = static_cast<uint8_t*>(r.outData);
         for (int32_t y = 0; y < band.bottom - band.top; ++y)
-            for (int32_t x = 0; x < width; ++x) {
-                uint8_t* p = out + y * r.outRowBytes + x * 4;
-                p[0] = 200, p[1] = 100, p[2] = 50, p[3] = 255;
-            }
+            for (int32_t x = 0; x < width; ++x)
+                std::memcpy(out + y * r.outRowBytes + x * 4, written.data(), 4);
     }
     r.bigDocumentData->inRect32 = r.bigDocumentData->outRect32 = {0, 0, 0, 0};
 }
 
 } // namespace
 
-TEST(FilterPng, RunsThatMustStartAgainEndAsIfHeldWholeFromTheStart) {
+TEST(FilterPng, AModuleGoingBackUpRunsAgainHeldWholeAndColourWhereTheResultIsGreyFails) {
     const std::vector<uint8_t> file = encode_test_png(random_test_png(10, 20, 4, 8, 3));
     std::vector<uint8_t> out;
     FilterSummary summary;
-    // Colour in the result: grey + alpha cannot hold it, so the file is written in RGBA.
-    go_back_up = false;
-    ASSERT_EQ(run(file, out, options_for({}), summary, colour_plugin).status, kExitDone);
-    EXPECT_EQ(summary.attempts, 2);
-    EXPECT_EQ(summary.output_channels, 4);
-    std::vector<uint8_t> want;
-    for (int p = 0; p < 200; ++p)
-        want.insert(want.end(), {200, 100, 50, 255});
-    EXPECT_EQ(decode(out), want);
     // Going back up to rows already written: the run is made again with the image held.
     go_back_up = true;
-    ASSERT_EQ(run(file, out, options_for({}), summary, colour_plugin).status, kExitDone);
-    EXPECT_EQ(summary.attempts, 3);
+    written = {100, 100, 100, 255};
+    ASSERT_EQ(run(file, out, options_for({}), summary, painting_plugin).status, kExitDone);
+    EXPECT_EQ(summary.attempts, 2);
     EXPECT_TRUE(summary.whole_image);
+    std::vector<uint8_t> want;
+    for (int p = 0; p < 200; ++p)
+        want.insert(want.end(), {100, 255});
     EXPECT_EQ(decode(out), want);
+    // Colour from a module whose result is grey: the file fails, and is neither dropped to
+    // grey nor read again for RGBA.
+    go_back_up = false;
+    written = {200, 100, 50, 255};
+    const Failure failure = run(file, out, options_for({}), summary, painting_plugin);
+    EXPECT_EQ(failure.status, kExitProtocolFault);
+    EXPECT_EQ(failure.message, "the module wrote colour in row 0, where its result is grey");
+    EXPECT_EQ(summary.attempts, 1);
+    EXPECT_NE(read_test_png(out).kind, ImageErrorKind::none); // no image written
 }
 
 TEST(FilterPng, CtrlCAfterTheLastAbortPollAndDamageBelowTheRectangleStillFail) {
@@ -182,11 +190,11 @@ TEST(FilterPng, CtrlCAfterTheLastAbortPollAndDamageBelowTheRectangleStillFail) {
     FilterSummary summary;
     // The module polls after each band; this says stop only once it has polled 5 times, after
     // its last band, while the rows are written.
-    static int polls;
-    polls = 0;
-    FilterHooks hooks;
-    hooks.interrupted = [] { return ++polls > 5; };
-    Failure failure = run(file, out, options_for({}), summary, PluginMain, hooks);
+    struct LateCtrlC : RunObserver {
+        bool interrupted() override { return ++polls > 5; }
+        int polls = 0;
+    } late;
+    Failure failure = run(file, out, options_for({}), summary, PluginMain, &late);
     EXPECT_EQ(failure.status, kExitCanceled);
     EXPECT_EQ(failure.message, "stopped by Ctrl+C");
 

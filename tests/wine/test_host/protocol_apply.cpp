@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bfrun/cli/printable_line.h"
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 #include "bfrun/win32/apply_command.h"
 #include "bfrun/win32/utf8.h"
 #include "tests/common/protocol_switches.h"

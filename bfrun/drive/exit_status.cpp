@@ -1,5 +1,5 @@
 // The meaning of each exit status, and the PNG code's failures mapped onto them.
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 
 const ExitStatusMeaning kExitStatusMeanings[] = {
     {kExitDone, "done: result 0 and the bands covered the rectangle"},
@@ -21,8 +21,8 @@ const ExitStatusMeaning kExitStatusMeanings[] = {
                     "(OUT.png left as it was)"},
     {kExitOtherResult, "any other nonzero result (printed by number)"},
     {kExitProtocolFault, "protocol fault: the bands did not cover the rectangle, the module wrote "
-                         "into the row padding, asked for pixels outside the layer, or kept "
-                         "asking without end"},
+                         "into the row padding, wrote colour where its result is grey, asked for "
+                         "pixels outside the layer, or kept asking without end"},
     {kExitOutOfMemory, "out of memory"},
 };
 const size_t kExitStatusCount = sizeof kExitStatusMeanings / sizeof kExitStatusMeanings[0];

@@ -2,7 +2,7 @@
 // them.
 #include <gtest/gtest.h>
 
-#include "bfrun/job/exit_status.h"
+#include "bfrun/drive/exit_status.h"
 
 TEST(ExitStatus, EveryStatusOnceInOrderAndThePngFailuresMapped) {
     ASSERT_EQ(kExitStatusCount, 12u);
