@@ -171,7 +171,7 @@ void ignore_progress(int32_t, int32_t) {}
 
 // Selectors 1 to 5 on an RGB layer with transparency, from a host that signs `host_sig`;
 // returns the start call's result word.
-int16_t filter_once(PluginMainProc plugin_main, uint32_t host_sig) {
+int16_t filter_once(PluginEntry plugin_main, uint32_t host_sig) {
     static PlatformData platform;
     platform.hwnd = 0x10010;
     for (int i = 0; i < kRows * kColumns * 4; ++i)
@@ -199,7 +199,7 @@ int16_t filter_once(PluginMainProc plugin_main, uint32_t host_sig) {
 }
 
 // One start call on a fresh record; returns the message box calls it made.
-std::vector<Call> start(PluginMainProc plugin_main, int16_t mode, int16_t filter_case) {
+std::vector<Call> start(PluginEntry plugin_main, int16_t mode, int16_t filter_case) {
     static PlatformData platform;
     platform.hwnd = 0x10010;
     static FilterRecord record;
@@ -232,7 +232,7 @@ void check_one_box_with_only_ok(const std::vector<Call>& seen) {
 
 } // namespace
 
-int message_box_flags(HMODULE module, PluginMainProc plugin_main) {
+int message_box_flags(HMODULE module, PluginEntry plugin_main) {
     void* message_box =
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "MessageBoxW"));
     const int patched =
@@ -246,7 +246,7 @@ int message_box_flags(HMODULE module, PluginMainProc plugin_main) {
     return 0;
 }
 
-int allocations(HMODULE module, PluginMainProc plugin_main) {
+int allocations(HMODULE module, PluginEntry plugin_main) {
     void* message_box =
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "MessageBoxW"));
     patch_imports(module, message_box, reinterpret_cast<void*>(record_message_box));
@@ -287,7 +287,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     HMODULE module = nullptr;
-    const PluginMainProc plugin_main = load_plugin_main(argv[1], module);
+    const PluginEntry plugin_main = load_plugin_main(argv[1], module);
     if (plugin_main == nullptr) return 1;
     const std::string mode = argv[2];
     int status = 2;

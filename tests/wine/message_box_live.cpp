@@ -66,8 +66,7 @@ const std::wstring kBackground =
     L"\u30D5\u30A3\u30EB\u30BF\u3092\u5B9F\u884C\u3057\u3066\u304F\u3060\u3055\u3044\u3002";
 
 // One start call on a fresh record; returns what the live boxes showed during it.
-std::vector<SeenBox> start(PluginMainProc plugin_main, HWND owner, int16_t mode,
-                           int16_t filter_case) {
+std::vector<SeenBox> start(PluginEntry plugin_main, HWND owner, int16_t mode, int16_t filter_case) {
     static PlatformData platform;
     platform.hwnd = reinterpret_cast<intptr_t>(owner);
     static FilterRecord record;
@@ -113,7 +112,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     HMODULE module = nullptr;
-    const PluginMainProc plugin_main = load_plugin_main(argv[1], module);
+    const PluginEntry plugin_main = load_plugin_main(argv[1], module);
     if (plugin_main == nullptr) return 1;
 
     HWND owner = create_host_window("Host", 60, 40, 800, 600);

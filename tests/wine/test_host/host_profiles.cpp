@@ -20,8 +20,6 @@
 
 namespace {
 
-using PluginEntry = void (*)(int16_t selector, void* record, intptr_t* data, int16_t* result);
-
 constexpr int64_t kCallLimit = 10000; // far more advanceState calls than any band plan needs
 constexpr OSErr kHostGaveUp = -1;
 const VRect kSelectionBounds{5, 3, 30, 19}; // top, left, bottom, right: 25 rows from row 5
