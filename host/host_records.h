@@ -32,6 +32,9 @@ using TestAbortProc = Boolean (*)();
 using ProgressProc = void (*)(int32_t done, int32_t total);
 using AdvanceStateProc = OSErr (*)();
 
+// The module's entry point, PluginMain, as a host calls it.
+using PluginEntry = void (*)(int16_t selector, void* record, intptr_t* data, int16_t* result);
+
 struct PlatformData {
     intptr_t hwnd;
 };

@@ -9,8 +9,6 @@
 #include "host/host_records.h"
 #include "bfrun/drive/matting.h"
 
-using PluginEntry = void (*)(int16_t selector, void* record, intptr_t* data, int16_t* result);
-
 struct RunSettings {
     int16_t image_mode = 0;
     int16_t filter_case = 4;

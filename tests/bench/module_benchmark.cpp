@@ -9,10 +9,10 @@
 #include <memory>
 
 #include "host/host_codes.h"
-#include "host/host_records.h"
 #include "host/plugin_main.h"
 #include "tests/bench/bench_band.h"
 #include "tests/bench/race.h"
+#include "tests/common/fake_host_record.h"
 
 namespace {
 
@@ -23,19 +23,16 @@ constexpr int32_t kDepths[] = {8, 16, 32};
 
 // What the host's advanceState hands back: the one band of the run being measured.
 struct HostRun {
-    FilterRecord record{};
+    std::unique_ptr<FakeHostRecord> host;
     std::unique_ptr<BenchBand> band;
 };
 HostRun host_run;
 
 OSErr hand_back_the_band() {
-    host_run.record.outData = host_run.band->data();
-    host_run.record.outRowBytes = static_cast<int32_t>(host_run.band->row_bytes());
+    FilterRecord& record = host_run.host->record;
+    record.outData = host_run.band->data();
+    record.outRowBytes = static_cast<int32_t>(host_run.band->row_bytes());
     return noErr;
-}
-void ignore_progress(int32_t, int32_t) {}
-Boolean never_abort() {
-    return 0;
 }
 
 std::string module_name(int32_t depth) {
@@ -45,37 +42,25 @@ std::string module_name(int32_t depth) {
 // The start call against the pass over its band, in microseconds per band.
 void module_race(benchmark::State& state, int32_t depth) {
     host_run.band = std::make_unique<BenchBand>(4, depth, kBandRows, kColumns);
-    FilterRecord& record = host_run.record;
-    record = FilterRecord{};
-    record.hostSig = kPhotoshopHostSig;
-    record.imageMode = depth == 32   ? plugInModeRGB96
-                       : depth == 16 ? plugInModeRGB48
-                                     : plugInModeRGBColor;
-    record.planes = 4;
-    record.depth = static_cast<int16_t>(depth);
-    record.filterCase = filterCaseEditableTransparencyNoSelection;
-    record.outTileWidth = 256;
-    record.outTileHeight = 256;
-    record.filterRect =
-        Rect{0, 0, static_cast<int16_t>(kBands * kBandRows), static_cast<int16_t>(kColumns)};
-    record.advanceState = hand_back_the_band;
-    record.progressProc = ignore_progress;
-    record.abortProc = never_abort;
-    intptr_t data = 0;
-    int16_t result = 0;
+    host_run.host = std::make_unique<FakeHostRecord>(PluginMain, static_cast<int32_t>(kColumns),
+                                                     static_cast<int32_t>(kBands * kBandRows),
+                                                     int16_t{4}, depth);
+    FakeHostRecord& host = *host_run.host;
+    host.record.advanceState = hand_back_the_band;
     BenchBand& band = *host_run.band;
-    Race race({{"start-call", [&] { PluginMain(filterSelectorStart, &record, &data, &result); }},
+    Race race({{"start-call", [&host] { host.call(filterSelectorStart); }},
                {"in-place", [&band] { in_place_pass(band.data(), band.bytes()); }},
                {"in-place-16", [&band] { in_place_pass_16(band.data(), band.bytes()); }}});
     for (auto _ : state) {
         race.round();
         benchmark::ClobberMemory();
     }
-    if (result != noErr) state.SkipWithError("the start call failed");
+    if (host.result != noErr) state.SkipWithError("the start call failed");
     const std::vector<double> medians = race.median_nanoseconds();
     state.counters["start-call-us-per-band"] = medians[0] / kBands / 1000.0;
     state.counters["in-place-us"] = medians[1] / 1000.0;
     state.counters["in-place-16-us"] = medians[2] / 1000.0;
+    host_run.host.reset();
     host_run.band.reset();
 }
 

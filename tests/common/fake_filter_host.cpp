@@ -4,9 +4,7 @@
 #include <stdexcept>
 
 #include "host/coordinates.h"
-#include "host/image_modes.h"
 #include "host/host_codes.h"
-#include "host/plugin_main.h"
 
 namespace {
 
@@ -24,25 +22,13 @@ Boolean abort_callback() {
 
 } // namespace
 
-FakeFilterHost::FakeFilterHost(int32_t w, int32_t h, int16_t p, int32_t d, bool big_document)
-    : width(w), height(h), planes(p), depth(d) {
+FakeFilterHost::FakeFilterHost(PluginEntry e, int32_t w, int32_t h, int16_t p, int32_t d,
+                               bool big_document)
+    : FakeHostRecord(e, w, h, p, d, big_document) {
     image.assign(image_row_bytes() * size_t(height), 0);
     record.abortProc = abort_callback;
     record.progressProc = progress_callback;
     record.advanceState = advance_state_callback;
-    record.hostSig = kPhotoshopHostSig;
-    record.planes = planes;
-    record.depth = depth;
-    record.imageMode = mode_for_planes(planes, depth);
-    record.filterCase = filterCaseEditableTransparencyNoSelection;
-    record.outTileHeight = 256;
-    record.outTileWidth = 256;
-    record.inputRate = 0x1234;
-    record.maskRate = 0x5678;
-    platform.hwnd = 0x4242;
-    record.platformData = &platform;
-    if (big_document) record.bigDocumentData = &big;
-    set_filter_rect(0, 0, height, width);
     active_host = this;
 }
 
@@ -50,14 +36,9 @@ FakeFilterHost::~FakeFilterHost() {
     if (active_host == this) active_host = nullptr;
 }
 
-void FakeFilterHost::set_filter_rect(int32_t top, int32_t left, int32_t bottom, int32_t right) {
-    record.filterRect = Rect{int16_t(top), int16_t(left), int16_t(bottom), int16_t(right)};
-    big.filterRect32 = VRect{top, left, bottom, right};
-}
-
 void FakeFilterHost::call(int16_t selector) {
     active_host = this;
-    PluginMain(selector, &record, nullptr, &result);
+    FakeHostRecord::call(selector);
 }
 
 void FakeFilterHost::run_all_selectors() {

@@ -1,21 +1,18 @@
-// A host for the unit tests: owns an image, fills a FilterRecord the way Photoshop does, serves
-// advanceState by pointing outData into the image (or into a band buffer with padded rows) and
-// logs every call the plug-in makes back to it. A request that is empty, or outside the image
-// or the filter rectangle as it stands, throws.
+// A host for the module's tests: owns an image, hands the module the record of a host for it
+// (fake_host_record.h), serves advanceState by pointing outData into the image (or into a band
+// buffer with padded rows) and logs every call the module makes back to it. A request that is
+// empty, or outside the image or the filter rectangle as it stands, throws.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "host/host_records.h"
+#include "tests/common/fake_host_record.h"
 #include "transform/samples.h"
 
-struct FakeFilterHost {
+struct FakeFilterHost : FakeHostRecord {
     // The image: width x height pixels of `planes` samples of depth/8 bytes, rows packed.
-    int32_t width = 0, height = 0;
-    int16_t planes = 4;
-    int32_t depth = 8;
     std::vector<unsigned char> image;
 
     // How bands are served: false points outData into the image (pitch = image row);
@@ -33,21 +30,16 @@ struct FakeFilterHost {
     OSErr fail_status = -108;
     bool null_out_data = false; // advanceState succeeds but hands back no buffer
 
-    FilterRecord record{};
-    BigDocumentStruct big{};
-    PlatformData platform{};
-    int16_t result = 0x5A5A; // the host's starting value of the result word
-
-    // What the plug-in did.
+    // What the module did.
     std::vector<std::string> log; // "advance", "progress d/t", "abort" in call order
     std::vector<VRect> requested; // the outRect of each advanceState, as the host read it
     std::vector<VRect> requested_in;
     std::vector<int> requested_planes; // lo * 10 + hi of the out planes at each request
     std::vector<std::vector<int32_t>> progress;
 
-    // Sets up the record: 8-bit RGB layer with transparency, no selection, whole image.
-    FakeFilterHost(int32_t width, int32_t height, int16_t planes = 4, int32_t depth = 8,
-                   bool big_document = false);
+    // The record as FakeHostRecord fills it, with this host's callbacks; the image all zero.
+    FakeFilterHost(PluginEntry entry, int32_t width, int32_t height, int16_t planes = 4,
+                   int32_t depth = 8, bool big_document = false);
     ~FakeFilterHost();
 
     size_t sample_size() const { return sample_size_for_depth(depth); }
@@ -56,9 +48,8 @@ struct FakeFilterHost {
         return image.data() + size_t(row) * image_row_bytes() +
                size_t(column) * planes * sample_size();
     }
-    void set_filter_rect(int32_t top, int32_t left, int32_t bottom, int32_t right);
 
-    // Runs selectors 1, 2, 3 then 4 and 5 through PluginMain, as a host does for one filtering.
+    // Runs selectors 1, 2, 3 then 4 and 5 through the module, as a host does for one filtering.
     void run_all_selectors();
     void call(int16_t selector);
     void finish_run(); // writes back the band buffer in copy mode

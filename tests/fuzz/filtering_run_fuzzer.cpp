@@ -34,6 +34,7 @@
 #include "host/message_box.h"
 #include "host/system_browser.h"
 #include "host/plugin_main.h"
+#include "tests/common/fake_host_record.h"
 #include "tests/fuzz/plain_pixel.h"
 
 namespace {
@@ -49,8 +50,6 @@ namespace {
 
 constexpr int kMaxRequests = 24;    // the host stops a run after this many bands
 constexpr int64_t kMaxColumns = 40; // and delivers at most this many columns of one
-constexpr int16_t kHostResult = 0x5A5A;
-constexpr intptr_t kHostWindow = 0x4242;
 constexpr unsigned char kCanary = 0xC3;
 constexpr unsigned char kPad = 0xA5;
 
@@ -114,13 +113,11 @@ void check_band(const Band& band) {
 // What the host expects of a selector's writes to its records.
 enum class Writes { nothing, band_requests, cleared_rectangles };
 
-struct Host {
+// The record, the big-document record and the result word are the fake host's; the input
+// then chooses what set_up_record() says.
+struct Host : FakeHostRecord {
     FuzzedDataProvider& fuzz;
-    FilterRecord record{};
-    BigDocumentStruct big{};
-    PlatformData platform{};
     bool has_big = false;
-    int16_t result = kHostResult;
     bool pass_result = true;
 
     // The call in progress.
@@ -137,7 +134,7 @@ struct Host {
     int message_boxes = 0, about_boxes = 0;
     intptr_t last_owner = 0;
 
-    explicit Host(FuzzedDataProvider& f) : fuzz(f) {}
+    explicit Host(FuzzedDataProvider& f) : FakeHostRecord(PluginMain, 0, 0), fuzz(f) {}
 
     bool uses_32bit() const { return has_big && big.PluginUsing32BitCoordinates != 0; }
     VRect filter_rect() const { return uses_32bit() ? big.filterRect32 : widen(record.filterRect); }
@@ -437,7 +434,7 @@ struct Host {
             REQUIRE(message_boxes == 1);
             REQUIRE(requests == 0);
             check_writes(Writes::nothing);
-            REQUIRE(last_owner == (record.platformData != nullptr ? kHostWindow : 0));
+            REQUIRE(last_owner == (record.platformData != nullptr ? kFakeHostWindow : 0));
         }
         if (!pass_result) {
             REQUIRE(result == result_before);
@@ -469,7 +466,7 @@ struct Host {
         REQUIRE(std::memcmp(&before, &about, sizeof about) == 0);
         REQUIRE(result == result_before);
         REQUIRE(about_boxes == 1);
-        REQUIRE(last_owner == (about.platformData != nullptr ? kHostWindow : 0));
+        REQUIRE(last_owner == (about.platformData != nullptr ? kFakeHostWindow : 0));
     }
 
     static unsigned char band_placeholder;
@@ -492,8 +489,8 @@ Boolean abort_callback() {
 void set_up_record(Host& h) {
     FuzzedDataProvider& fuzz = h.fuzz;
     FilterRecord& r = h.record;
-    // Photoshop's path: the host does the white matting, and Continue clears the rectangles.
-    r.hostSig = kPhotoshopHostSig;
+    // The fake host signs as Photoshop: the host does the white matting, and Continue clears
+    // the rectangles.
     // Image mode and depth: a supported pair mostly, anything at times.
     const int16_t modes[] = {plugInModeRGBColor, plugInModeGrayScale, plugInModeRGB48,
                              plugInModeGray16,   plugInModeRGB96,     plugInModeGray32};
@@ -510,11 +507,8 @@ void set_up_record(Host& h) {
     r.filterCase = fuzz.ConsumeIntegralInRange<int16_t>(4, 7);
     if (fuzz.ConsumeIntegralInRange(0, 7) == 7)
         r.filterCase = fuzz.ConsumeIntegralInRange<int16_t>(-1, 9);
-    r.outTileHeight = r.outTileWidth = 256;
     if (fuzz.ConsumeIntegralInRange(0, 7) == 7) r.outTileHeight = fuzz.ConsumeIntegral<int16_t>();
     if (fuzz.ConsumeIntegralInRange(0, 7) == 7) r.outTileWidth = fuzz.ConsumeIntegral<int16_t>();
-    r.inputRate = 0x1234;
-    r.maskRate = 0x5678;
     r.maskRect = Rect{1, 2, 3, 4};
 
     // Rectangles: the big-document record holds the 32-bit one; the 16-bit one is its low
@@ -527,7 +521,6 @@ void set_up_record(Host& h) {
     h.big.PluginUsing32BitCoordinates = fuzz.ConsumeIntegralInRange(-128, 127);
     if (h.has_big) r.bigDocumentData = &h.big;
 
-    h.platform.hwnd = kHostWindow;
     r.platformData = fuzz.ConsumeIntegralInRange(0, 15) == 15 ? nullptr : &h.platform;
     r.advanceState = fuzz.ConsumeIntegralInRange(0, 31) == 31 ? nullptr : advance_state_callback;
     r.progressProc = fuzz.ConsumeIntegralInRange(0, 15) == 15 ? nullptr : progress_callback;

@@ -42,7 +42,7 @@ class FilteringRun : public ::testing::Test {
 } // namespace
 
 TEST_F(FilteringRun, TwentyRowsGoInThreeBandsWithProgressAndResult) {
-    FakeFilterHost host(5, 20);
+    FakeFilterHost host(PluginMain, 5, 20);
     fill_white(host);
     host.call(filterSelectorParameters);
     host.call(filterSelectorPrepare);
@@ -67,7 +67,7 @@ TEST_F(FilteringRun, TwentyRowsGoInThreeBandsWithProgressAndResult) {
 }
 
 TEST_F(FilteringRun, SelectionAwayFromTheOriginIsCoveredAndNothingElseChanges) {
-    FakeFilterHost host(40, 30);
+    FakeFilterHost host(PluginMain, 40, 30);
     fill_white(host);
     host.record.filterCase = filterCaseEditableTransparencyWithSelection;
     host.set_filter_rect(11, 7, 24, 19); // 13 rows, 12 columns
@@ -82,7 +82,7 @@ TEST_F(FilteringRun, SelectionAwayFromTheOriginIsCoveredAndNothingElseChanges) {
 }
 
 TEST_F(FilteringRun, GreyscaleRequestsPlanesZeroToOne) {
-    FakeFilterHost host(3, 9, 2, 16);
+    FakeFilterHost host(PluginMain, 3, 9, 2, 16);
     host.call(filterSelectorStart);
     EXPECT_EQ(host.requested_planes, (std::vector<int>{1, 1}));
     EXPECT_EQ(host.result, noErr);
@@ -111,7 +111,7 @@ TEST_F(FilteringRun, RefusalsShowTheirMessageAndTouchNothing) {
     };
     for (const auto& [c, text] : cases) {
         shown_message_boxes.clear();
-        FakeFilterHost host(4, 4, c.mode == plugInModeGray16 ? 2 : 4,
+        FakeFilterHost host(PluginMain, 4, 4, c.mode == plugInModeGray16 ? 2 : 4,
                             c.mode == plugInModeGray16 ? 16 : 8);
         host.record.imageMode = c.mode;
         host.record.filterCase = c.filter_case;
@@ -131,7 +131,7 @@ TEST_F(FilteringRun, RefusalsShowTheirMessageAndTouchNothing) {
 
 TEST_F(FilteringRun, WrongPlanesOrZeroTileSizeIsBadParameters) {
     for (int variant = 0; variant < 4; ++variant) {
-        FakeFilterHost host(4, 4);
+        FakeFilterHost host(PluginMain, 4, 4);
         if (variant == 0) host.record.planes = 3; // RGB layer without transparency
         if (variant == 1) host.record.outTileWidth = 0;
         if (variant == 2) host.record.outTileHeight = 0;
@@ -146,7 +146,7 @@ TEST_F(FilteringRun, WrongPlanesOrZeroTileSizeIsBadParameters) {
 }
 
 TEST_F(FilteringRun, AdvanceErrorStopsWithItsStatusAndLeavesTheBandAlone) {
-    FakeFilterHost host(2, 20);
+    FakeFilterHost host(PluginMain, 2, 20);
     host.fail_advance_at = 2;
     host.call(filterSelectorStart);
     EXPECT_EQ(host.result, -108);
@@ -156,7 +156,7 @@ TEST_F(FilteringRun, AdvanceErrorStopsWithItsStatusAndLeavesTheBandAlone) {
 }
 
 TEST_F(FilteringRun, AbortInTheFirstBandStopsAfterOneBand) {
-    FakeFilterHost host(2, 20);
+    FakeFilterHost host(PluginMain, 2, 20);
     host.abort_after_bands = 1;
     host.call(filterSelectorStart);
     EXPECT_EQ(host.result, userCanceledErr);
@@ -168,7 +168,7 @@ TEST_F(FilteringRun, AbortInTheFirstBandStopsAfterOneBand) {
 TEST_F(FilteringRun, EmptyOrNegativeRectanglesRequestNothing) {
     for (const VRect r :
          {VRect{3, 0, 3, 4}, VRect{3, 0, 1, 4}, VRect{0, 2, 4, 2}, VRect{0, 3, 4, 1}}) {
-        FakeFilterHost host(4, 4);
+        FakeFilterHost host(PluginMain, 4, 4);
         host.set_filter_rect(r.top, r.left, r.bottom, r.right);
         host.call(filterSelectorStart);
         EXPECT_TRUE(host.requested.empty()) << str(r);
@@ -180,7 +180,7 @@ TEST_F(FilteringRun, EmptyOrNegativeRectanglesRequestNothing) {
 
 TEST_F(FilteringRun, PaddedRowsFilterLikeTightRowsAndKeepTheirPad) {
     for (int32_t depth : {8, 16, 32}) {
-        FakeFilterHost tight(7, 11, 4, depth), padded(7, 11, 4, depth);
+        FakeFilterHost tight(PluginMain, 7, 11, 4, depth), padded(PluginMain, 7, 11, 4, depth);
         for (size_t i = 0; i < tight.image.size(); ++i)
             tight.image[i] = padded.image[i] = uint8_t(i * 37 + 11);
         if (depth == 32) // keep floats finite and in range: bytes of 0.0 .. 1.0
@@ -200,7 +200,7 @@ TEST_F(FilteringRun, PaddedRowsFilterLikeTightRowsAndKeepTheirPad) {
 }
 
 TEST_F(FilteringRun, MisreportedPitchIsTakenAsPackedRows) {
-    FakeFilterHost host(3, 4, 4, 16);
+    FakeFilterHost host(PluginMain, 3, 4, 4, 16);
     host.copy_bands = true;
     host.reported_row_bytes = 12; // half the true 24
     host.run_all_selectors();
@@ -213,7 +213,7 @@ TEST_F(FilteringRun, MisreportedPitchIsTakenAsPackedRows) {
 }
 
 TEST_F(FilteringRun, NullCallbacksAndPlatformDataDoNotCrash) {
-    FakeFilterHost host(2, 12);
+    FakeFilterHost host(PluginMain, 2, 12);
     host.record.progressProc = nullptr;
     host.record.abortProc = nullptr;
     host.call(filterSelectorStart);
@@ -221,7 +221,7 @@ TEST_F(FilteringRun, NullCallbacksAndPlatformDataDoNotCrash) {
     EXPECT_EQ(host.log, (std::vector<std::string>{"advance", "advance"}));
     EXPECT_EQ(host.pixel(11, 1)[3], 255);
 
-    FakeFilterHost refused(2, 2);
+    FakeFilterHost refused(PluginMain, 2, 2);
     refused.record.platformData = nullptr;
     refused.record.imageMode = plugInModeCMYKColor;
     refused.call(filterSelectorStart);
@@ -230,12 +230,12 @@ TEST_F(FilteringRun, NullCallbacksAndPlatformDataDoNotCrash) {
 }
 
 TEST_F(FilteringRun, NullAdvanceStateOrOutputBufferIsBadParameters) {
-    FakeFilterHost no_advance(2, 2);
+    FakeFilterHost no_advance(PluginMain, 2, 2);
     no_advance.record.advanceState = nullptr;
     no_advance.call(filterSelectorStart);
     EXPECT_EQ(no_advance.result, filterBadParameters);
 
-    FakeFilterHost no_buffer(2, 20);
+    FakeFilterHost no_buffer(PluginMain, 2, 20);
     no_buffer.null_out_data = true;
     no_buffer.call(filterSelectorStart);
     EXPECT_EQ(no_buffer.result, filterBadParameters);
@@ -245,7 +245,7 @@ TEST_F(FilteringRun, NullAdvanceStateOrOutputBufferIsBadParameters) {
 }
 
 TEST_F(FilteringRun, BigDocumentCoordinatesAreUsedBeyondSixteenBits) {
-    FakeFilterHost host(4, 20, 4, 8, true);
+    FakeFilterHost host(PluginMain, 4, 20, 4, 8, true);
     host.record.filterRect = Rect{0, 0, 0, 0}; // stale 16-bit rectangle
     host.set_filter_rect(0, 0, 20, 4);
     host.record.filterRect = Rect{0, 0, 0, 0};
@@ -276,22 +276,15 @@ struct HostileHost {
 } // namespace
 
 TEST_F(FilteringRun, HostileRectanglesNeverOverflowOrLeaveTheRectangle) {
-    FilterRecord record{};
-    BigDocumentStruct big{};
-    int16_t result = 77;
-    record.planes = 4;
-    record.imageMode = plugInModeRGBColor;
-    record.filterCase = filterCaseEditableTransparencyNoSelection;
-    record.outTileHeight = record.outTileWidth = 64;
-    record.bigDocumentData = &big;
-    record.advanceState = HostileHost::advance;
-    big.filterRect32 = VRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    FakeHostRecord host(PluginMain, 0, 0, 4, 8, true);
+    host.record.advanceState = HostileHost::advance;
+    host.big.filterRect32 = VRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
     // The host's callbacks reach it only through a static, used during the call alone.
     // cppcheck-suppress danglingLifetime
-    HostileHost::record = &record;
+    HostileHost::record = &host.record;
     HostileHost::requested.clear();
-    PluginMain(filterSelectorStart, &record, nullptr, &result);
-    EXPECT_EQ(result, -1);
+    host.call(filterSelectorStart);
+    EXPECT_EQ(host.result, -1);
     ASSERT_EQ(HostileHost::requested.size(), 3u);
     EXPECT_EQ(str(HostileHost::requested[0]),
               str(VRect{INT32_MIN, INT32_MIN, INT32_MIN + 8, INT32_MAX}));
@@ -299,26 +292,26 @@ TEST_F(FilteringRun, HostileRectanglesNeverOverflowOrLeaveTheRectangle) {
               str(VRect{INT32_MIN + 16, INT32_MIN, INT32_MIN + 24, INT32_MAX}));
 
     // The last bands of a rectangle ending at INT32_MAX stop exactly there.
-    big.filterRect32 = VRect{INT32_MAX - 20, 0, INT32_MAX, 1};
+    host.big.filterRect32 = VRect{INT32_MAX - 20, 0, INT32_MAX, 1};
     HostileHost::requested.clear();
-    PluginMain(filterSelectorStart, &record, nullptr, &result);
+    host.call(filterSelectorStart);
     ASSERT_EQ(HostileHost::requested.size(), 3u);
     EXPECT_EQ(HostileHost::requested[2].top, INT32_MAX - 4);
     EXPECT_EQ(HostileHost::requested[2].bottom, INT32_MAX);
 
     // The same in 16-bit coordinates.
-    record.bigDocumentData = nullptr;
-    record.filterRect = Rect{INT16_MIN, INT16_MIN, INT16_MAX, INT16_MAX};
+    host.record.bigDocumentData = nullptr;
+    host.record.filterRect = Rect{INT16_MIN, INT16_MIN, INT16_MAX, INT16_MAX};
     HostileHost::requested.clear();
     static FilterRecord* current = nullptr;
-    current = &record;
-    record.advanceState = [] {
+    current = &host.record;
+    host.record.advanceState = [] {
         HostileHost::requested.push_back(VRect{current->outRect.top, current->outRect.left,
                                                current->outRect.bottom, current->outRect.right});
         return OSErr(-2);
     };
-    PluginMain(filterSelectorStart, &record, nullptr, &result);
-    EXPECT_EQ(result, -2);
+    host.call(filterSelectorStart);
+    EXPECT_EQ(host.result, -2);
     ASSERT_EQ(HostileHost::requested.size(), 1u);
     EXPECT_EQ(str(HostileHost::requested[0]),
               str(VRect{INT16_MIN, INT16_MIN, INT16_MIN + 8, INT16_MAX}));
@@ -342,7 +335,7 @@ struct MovingRectangle {
 
 std::vector<std::string> bands_with_move(const VRect& start, int after_band, const VRect& moved,
                                          bool big_document = false) {
-    FakeFilterHost host(100, 400, 4, 8, big_document);
+    FakeFilterHost host(PluginMain, 100, 400, 4, 8, big_document);
     host.set_filter_rect(start.top, start.left, start.bottom, start.right);
     // The host's callbacks reach it only through a static, used during the call alone.
     // cppcheck-suppress danglingLifetime
@@ -391,7 +384,7 @@ TEST_F(FilteringRun, AMovedOrShrunkRectangleGetsBandsInsideBothRectangles) {
 
 TEST_F(FilteringRun, StartLeavesTheMaskRectangleAlone) {
     for (bool big_document : {false, true}) {
-        FakeFilterHost host(3, 20, 4, 8, big_document);
+        FakeFilterHost host(PluginMain, 3, 20, 4, 8, big_document);
         host.record.maskRect = Rect{1, 2, 3, 4};
         host.big.maskRect32 = VRect{5, 6, 7, 8};
         host.call(filterSelectorStart);
@@ -403,7 +396,7 @@ TEST_F(FilteringRun, StartLeavesTheMaskRectangleAlone) {
 
 TEST_F(FilteringRun, PlanesAreReadAgainForEveryBand) {
     // A host whose record says 2 planes from the second band on gets planes 0..1 asked for it.
-    FakeFilterHost host(3, 20);
+    FakeFilterHost host(PluginMain, 3, 20);
     static FakeFilterHost* current = nullptr;
     current = &host;
     host.record.abortProc = [] {
@@ -418,7 +411,7 @@ TEST_F(FilteringRun, LuminanceAddsRedAndGreenBeforeBlue) {
     // The only three 8-bit colours where red + (green + blue) would round to the other side of
     // an integer: (r*0.298912 + g*0.586611) + b*0.114478 is 120.99999999999999,
     // 183 and 96.999999999999986, which truncate to 120, 183 and 96 (and not 121, 182, 97).
-    FakeFilterHost host(3, 1);
+    FakeFilterHost host(PluginMain, 3, 1);
     const uint8_t colours[3][4] = {{66, 142, 157, 0}, {81, 242, 147, 0}, {172, 42, 183, 0}};
     for (int32_t x = 0; x < 3; ++x)
         std::memcpy(host.pixel(0, x), colours[x], 4);

@@ -9,6 +9,7 @@
 
 #include "host/host_codes.h"
 #include "host/coordinates.h"
+#include "host/plugin_main.h"
 #include "tests/common/fake_filter_host.h"
 #include "tests/common/test_seams.h"
 
@@ -81,7 +82,7 @@ TEST_F(OtherHosts, PixelsComeOutAsPhotoshopStoresThem) {
     for (const Worked& w : table) {
         SCOPED_TRACE(testing::Message() << w.planes << " planes, depth " << w.depth << ", in "
                                         << testing::PrintToString(w.in));
-        FakeFilterHost host(3, 9, w.planes, w.depth);
+        FakeFilterHost host(PluginMain, 3, 9, w.planes, w.depth);
         host.record.hostSig = kPaintNetSig;
         const std::vector<unsigned char> in = bytes_at(w.depth, w.in);
         for (int32_t y = 0; y < 9; ++y)
@@ -100,7 +101,7 @@ TEST_F(OtherHosts, StartLeavesNoRectangleSetWhateverTheEnd) {
     for (const bool big : {false, true}) {
         for (const int stop : {0, 1, 2}) { // a whole run, an advanceState error, an abort
             SCOPED_TRACE(testing::Message() << "big " << big << ", stop " << stop);
-            FakeFilterHost host(4, 20, 4, 8, big);
+            FakeFilterHost host(PluginMain, 4, 20, 4, 8, big);
             host.record.hostSig = kPaintNetSig;
             host.record.maskRect = Rect{1, 2, 3, 4};
             if (stop == 1) host.fail_advance_at = 2;
@@ -118,7 +119,7 @@ TEST_F(OtherHosts, StartLeavesNoRectangleSetWhateverTheEnd) {
 
 TEST_F(OtherHosts, FilterCaseZeroIsDecidedByThePlanes) {
     // GIMP's pspi says filter case 0 and gives the layer's own channels: with alpha, filtered.
-    FakeFilterHost with_alpha(2, 3, 2, 8);
+    FakeFilterHost with_alpha(PluginMain, 2, 3, 2, 8);
     with_alpha.record.hostSig = kGimpSig;
     with_alpha.record.filterCase = 0;
     for (size_t i = 0; i < with_alpha.image.size(); i += 2) {
@@ -132,7 +133,7 @@ TEST_F(OtherHosts, FilterCaseZeroIsDecidedByThePlanes) {
               (std::vector<unsigned char>{0, 155, 0, 155, 0, 155, 0, 155, 0, 155, 0, 155}));
 
     // RGB without alpha: bad parameters, and no message box.
-    FakeFilterHost without(2, 3, 3, 8);
+    FakeFilterHost without(PluginMain, 2, 3, 3, 8);
     without.record.hostSig = kGimpSig;
     without.record.filterCase = 0;
     without.record.imageMode = plugInModeRGBColor;
@@ -144,7 +145,7 @@ TEST_F(OtherHosts, FilterCaseZeroIsDecidedByThePlanes) {
 
 TEST_F(OtherHosts, NegativeTileSizesAreOnlyHints) {
     // PaintShop Pro reads the tile sizes as unsigned, so they can arrive negative.
-    FakeFilterHost host(3, 3);
+    FakeFilterHost host(PluginMain, 3, 3);
     host.record.hostSig = 0x50535039; // 'PSP9'
     host.record.outTileHeight = -32768;
     host.record.outTileWidth = -1;

@@ -20,7 +20,7 @@ template <typename T> void fill_bytes(T& value, unsigned char byte) {
 } // namespace
 
 TEST(PluginMain, StoresTheCallAndMarksTheBigDocumentFor32BitCoordinates) {
-    FakeFilterHost host(2, 2, 4, 8, true);
+    FakeFilterHost host(PluginMain, 2, 2, 4, 8, true);
     SPBasicSuite basic{};
     host.record.sSPBasic = &basic;
     intptr_t data = 99;
@@ -37,7 +37,7 @@ TEST(PluginMain, ParametersPrepareAndFinishWriteNothingElse) {
     for (int16_t selector :
          {int16_t(filterSelectorParameters), int16_t(filterSelectorPrepare),
           int16_t(filterSelectorFinish), int16_t(6), int16_t(-1), int16_t(1000)}) {
-        FakeFilterHost host(2, 2, 4, 8, true);
+        FakeFilterHost host(PluginMain, 2, 2, 4, 8, true);
         fill_bytes(host.record, 0x3C);
         fill_bytes(host.big, 0x3C);
         host.record.bigDocumentData = &host.big;
@@ -55,7 +55,7 @@ TEST(PluginMain, ParametersPrepareAndFinishWriteNothingElse) {
 }
 
 TEST(PluginMain, ContinueZeroesInOutAndMaskRectangles16Bit) {
-    FakeFilterHost host(2, 2);
+    FakeFilterHost host(PluginMain, 2, 2);
     host.record.inRect = Rect{1, 2, 3, 4};
     host.record.outRect = Rect{5, 6, 7, 8};
     host.record.maskRect = Rect{9, 10, 11, 12};
@@ -70,7 +70,7 @@ TEST(PluginMain, ContinueZeroesInOutAndMaskRectangles16Bit) {
 }
 
 TEST(PluginMain, ContinueZeroesThe32BitRectanglesWhenTheBigDocumentExists) {
-    FakeFilterHost host(2, 2, 4, 8, true);
+    FakeFilterHost host(PluginMain, 2, 2, 4, 8, true);
     host.big.inRect32 = VRect{1, 2, 3, 4};
     host.big.outRect32 = VRect{70000, 6, 70007, 8};
     host.big.maskRect32 = VRect{9, 10, 11, 12};
@@ -118,7 +118,7 @@ TEST(PluginMain, NullRecordOrResultDoesNotCrash) {
         PluginMain(selector, nullptr, nullptr, &result);
     EXPECT_EQ(result, 0x4444);
 
-    FakeFilterHost host(2, 2);
+    FakeFilterHost host(PluginMain, 2, 2);
     host.record.planes = 3;
     PluginMain(filterSelectorStart, &host.record, nullptr, nullptr); // bad parameters, no word
     host.record.planes = 4;
@@ -130,7 +130,7 @@ TEST(PluginMain, NullRecordOrResultDoesNotCrash) {
 TEST(PluginMain, CoordinateChoiceIsMadeAfreshAtEveryAccess) {
     // A host that stops using 32-bit coordinates during the first band: the next band is
     // written to the 16-bit rectangles.
-    FakeFilterHost host(2, 16, 4, 8, true);
+    FakeFilterHost host(PluginMain, 2, 16, 4, 8, true);
     static FakeFilterHost* current = nullptr;
     current = &host;
     host.record.abortProc = [] {

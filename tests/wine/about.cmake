@@ -17,6 +17,6 @@ set_tests_properties(wine.about.link PROPERTIES LABELS xvfb TIMEOUT 60)
 
 add_executable(message_box_live ${CMAKE_CURRENT_SOURCE_DIR}/message_box_live.cpp)
 target_link_options(message_box_live PRIVATE -static)
-target_link_libraries(message_box_live PRIVATE user32)
+target_link_libraries(message_box_live PRIVATE fake_filter_host user32)
 add_test(NAME wine.message_box.live COMMAND message_box_live $<TARGET_FILE:Brightfade>)
 set_tests_properties(wine.message_box.live PROPERTIES LABELS xvfb TIMEOUT 60)

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "host/host_records.h"
+
 inline int check_failures = 0;
 
 #define CHECK(condition)                                                                           \
@@ -96,20 +98,18 @@ inline HWND create_host_window(const char* title, int x, int y, int width, int h
     return window;
 }
 
-using PluginMainProc = void (*)(int16_t selector, void* record, intptr_t* data, int16_t* result);
-
-inline PluginMainProc find_plugin_main(HMODULE module) {
-    return reinterpret_cast<PluginMainProc>(
+inline PluginEntry find_plugin_main(HMODULE module) {
+    return reinterpret_cast<PluginEntry>(
         reinterpret_cast<void*>(GetProcAddress(module, "PluginMain")));
 }
 
 // Loads the module at a path CTest gives and finds its entry point; a check fails, and null
 // comes back, when either is missing.
-inline PluginMainProc load_plugin_main(const char* path, HMODULE& module) {
+inline PluginEntry load_plugin_main(const char* path, HMODULE& module) {
     module = LoadLibraryA(windows_path(path).c_str());
     CHECK(module != nullptr);
     if (module == nullptr) return nullptr;
-    const PluginMainProc plugin_main = find_plugin_main(module);
+    const PluginEntry plugin_main = find_plugin_main(module);
     CHECK(plugin_main != nullptr);
     return plugin_main;
 }

@@ -21,6 +21,7 @@
 
 #include "host/host_codes.h"
 #include "host/host_records.h"
+#include "tests/common/fake_filter_host.h"
 
 namespace {
 
@@ -147,76 +148,32 @@ std::vector<std::string> count_heap_imports(HMODULE module) {
     return counted;
 }
 
-OSErr advance_state() {
-    return 0;
-}
-
 // --- A whole filtering run, for the allocation count -------------------------------------------
-// 20 rows of 16 RGBA pixels, served band by band from one buffer of the whole image.
+// 20 rows of 16 RGBA pixels, served band by band from the fake host's image.
 constexpr int kRows = 20, kColumns = 16;
-unsigned char image[kRows * kColumns * 4];
-FilterRecord run_record;
 
-OSErr serve_band() {
-    run_record.outData =
-        image + run_record.outRect.top * kColumns * 4 + run_record.outRect.left * 4;
-    run_record.outRowBytes = kColumns * 4;
-    return 0;
-}
-
-Boolean never_abort() {
-    return 0;
-}
-void ignore_progress(int32_t, int32_t) {}
-
-// Selectors 1 to 5 on an RGB layer with transparency, from a host that signs `host_sig`;
-// returns the start call's result word.
-int16_t filter_once(PluginMainProc plugin_main, uint32_t host_sig) {
-    static PlatformData platform;
-    platform.hwnd = 0x10010;
-    for (int i = 0; i < kRows * kColumns * 4; ++i)
-        image[i] = static_cast<unsigned char>(i * 37);
-    std::memset(&run_record, 0, sizeof run_record);
-    run_record.hostSig = host_sig;
-    run_record.imageMode = 3;
-    run_record.filterCase = 4;
-    run_record.planes = 4;
-    run_record.depth = 8;
-    run_record.filterRect = {0, 0, kRows, kColumns};
-    run_record.imageSize = {kRows, kColumns};
-    run_record.outTileHeight = run_record.outTileWidth = 64;
-    run_record.platformData = &platform;
-    run_record.advanceState = serve_band;
-    run_record.abortProc = never_abort;
-    run_record.progressProc = ignore_progress;
+// Selectors 1 to 5 on the host's layer, each with the result word cleared first; returns the
+// start call's.
+int16_t filter_once(FakeFilterHost& host) {
+    for (size_t i = 0; i < host.image.size(); ++i)
+        host.image[i] = static_cast<unsigned char>(i * 37);
     int16_t start_result = 0x1234;
     for (int16_t selector = 1; selector <= 5; ++selector) {
-        int16_t result = 0;
-        plugin_main(selector, &run_record, nullptr, &result);
-        if (selector == 3) start_result = result;
+        host.result = 0;
+        host.call(selector);
+        if (selector == 3) start_result = host.result;
     }
     return start_result;
 }
 
 // One start call on a fresh record; returns the message box calls it made.
-std::vector<Call> start(PluginMainProc plugin_main, int16_t mode, int16_t filter_case) {
-    static PlatformData platform;
-    platform.hwnd = 0x10010;
-    static FilterRecord record;
-    std::memset(&record, 0, sizeof record);
-    record.hostSig = kPhotoshopHostSig;
-    record.imageMode = mode;
-    record.filterCase = filter_case;
-    record.planes = 4;
-    record.depth = 8;
-    record.filterRect = {0, 0, 4, 4};
-    record.outTileHeight = record.outTileWidth = 64;
-    record.platformData = &platform;
-    record.advanceState = advance_state;
+std::vector<Call> start(PluginEntry plugin_main, int16_t mode, int16_t filter_case) {
+    FakeHostRecord host(plugin_main, 4, 4);
+    host.record.imageMode = mode;
+    host.record.filterCase = filter_case;
     calls.clear();
-    int16_t result = 0x1234;
-    plugin_main(3, &record, nullptr, &result);
-    CHECK_EQ(result, 0x1234);
+    host.call(filterSelectorStart);
+    CHECK_EQ(host.result, kFakeHostResult);
     return calls;
 }
 
@@ -227,12 +184,12 @@ void check_one_box_with_only_ok(const std::vector<Call>& seen) {
                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(seen[0].owner)));
     const UINT only_ok = MB_OK; // not inside CHECK_EQ: see create_host_window
     CHECK_EQ(seen[0].flags, only_ok);
-    CHECK(seen[0].owner == reinterpret_cast<HWND>(0x10010));
+    CHECK(seen[0].owner == reinterpret_cast<HWND>(kFakeHostWindow));
 }
 
 } // namespace
 
-int message_box_flags(HMODULE module, PluginMainProc plugin_main) {
+int message_box_flags(HMODULE module, PluginEntry plugin_main) {
     void* message_box =
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "MessageBoxW"));
     const int patched =
@@ -246,7 +203,7 @@ int message_box_flags(HMODULE module, PluginMainProc plugin_main) {
     return 0;
 }
 
-int allocations(HMODULE module, PluginMainProc plugin_main) {
+int allocations(HMODULE module, PluginEntry plugin_main) {
     void* message_box =
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "MessageBoxW"));
     patch_imports(module, message_box, reinterpret_cast<void*>(record_message_box));
@@ -256,21 +213,24 @@ int allocations(HMODULE module, PluginMainProc plugin_main) {
         std::printf(" %s", name.c_str());
     std::printf("\n");
 
-    CHECK_EQ(filter_once(plugin_main, kPhotoshopHostSig), 0);
+    FakeFilterHost photoshop(plugin_main, kColumns, kRows);
+    CHECK_EQ(filter_once(photoshop), 0);
     // Pixel 0 was (0, 37, 74): 37 x 0.586611 + 74 x 0.114478 = 30.18, grey 30, alpha 225;
     // pixel 1 (148, 185, 222): 44.24 + 108.52 + 25.41 = 178.18, grey 178, alpha 77.
-    CHECK_EQ(image[0], 30);
-    CHECK_EQ(image[3], 225);
-    CHECK_EQ(image[4], 178);
-    CHECK_EQ(image[7], 77);
+    CHECK_EQ(photoshop.image[0], 30);
+    CHECK_EQ(photoshop.image[3], 225);
+    CHECK_EQ(photoshop.image[4], 178);
+    CHECK_EQ(photoshop.image[7], 77);
     std::printf("first filtering: %d heap calls\n", heap_calls);
     // A host that does no matting (Paint.NET's 'NDP.'): the module composites over white
     // itself. Pixel 0, (0, 37, 74) at alpha 111, is (144, 160, 176) over white: luminance
     // 157.05, so black ink at alpha 98.
-    CHECK_EQ(filter_once(plugin_main, 0x4E44502E), 0);
-    CHECK_EQ(image[0], 0);
-    CHECK_EQ(image[2], 0);
-    CHECK_EQ(image[3], 98);
+    FakeFilterHost paint_net(plugin_main, kColumns, kRows);
+    paint_net.record.hostSig = 0x4E44502E;
+    CHECK_EQ(filter_once(paint_net), 0);
+    CHECK_EQ(paint_net.image[0], 0);
+    CHECK_EQ(paint_net.image[2], 0);
+    CHECK_EQ(paint_net.image[3], 98);
     CHECK_EQ(start(plugin_main, 4, 4).size(), 1u);
     CHECK_EQ(start(plugin_main, 3, 1).size(), 1u);
     std::printf("in all, after a second filtering and both refusals: %d heap calls", heap_calls);
@@ -287,7 +247,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     HMODULE module = nullptr;
-    const PluginMainProc plugin_main = load_plugin_main(argv[1], module);
+    const PluginEntry plugin_main = load_plugin_main(argv[1], module);
     if (plugin_main == nullptr) return 1;
     const std::string mode = argv[2];
     int status = 2;

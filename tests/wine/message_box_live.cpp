@@ -5,11 +5,11 @@
 //   message_box_live <module>
 #include "tests/wine/about_test_support.h"
 
-#include <cstring>
 #include <vector>
 
 #include "host/host_codes.h"
 #include "host/host_records.h"
+#include "tests/common/fake_filter_host.h"
 
 namespace {
 
@@ -44,12 +44,6 @@ void CALLBACK on_tick(HWND, UINT, UINT_PTR, DWORD) {
     SendMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
-int advance_calls = 0;
-OSErr advance_state() {
-    ++advance_calls;
-    return 0;
-}
-
 std::string utf8(const std::wstring& text) {
     char out[1024] = {};
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof out, nullptr, nullptr);
@@ -66,32 +60,19 @@ const std::wstring kBackground =
     L"\u30D5\u30A3\u30EB\u30BF\u3092\u5B9F\u884C\u3057\u3066\u304F\u3060\u3055\u3044\u3002";
 
 // One start call on a fresh record; returns what the live boxes showed during it.
-std::vector<SeenBox> start(PluginMainProc plugin_main, HWND owner, int16_t mode,
-                           int16_t filter_case) {
-    static PlatformData platform;
-    platform.hwnd = reinterpret_cast<intptr_t>(owner);
-    static FilterRecord record;
-    std::memset(&record, 0, sizeof record);
-    record.hostSig = kPhotoshopHostSig;
-    record.imageMode = mode;
-    record.filterCase = filter_case;
-    record.planes = 4;
-    record.depth = 8;
-    record.filterRect = {0, 0, 4, 4};
-    record.outTileHeight = record.outTileWidth = 64;
-    record.inputRate = record.maskRate = 0x7777;
-    record.platformData = &platform;
-    record.advanceState = advance_state;
+std::vector<SeenBox> start(PluginEntry plugin_main, HWND owner, int16_t mode, int16_t filter_case) {
+    FakeFilterHost host(plugin_main, 4, 4);
+    host.platform.hwnd = reinterpret_cast<intptr_t>(owner);
+    host.record.imageMode = mode;
+    host.record.filterCase = filter_case;
+    const Fixed input_rate = host.record.inputRate;
 
     seen.clear();
-    advance_calls = 0;
-    int16_t result = 0x1234;
-    intptr_t data = 0;
-    plugin_main(3, &record, &data, &result);
+    host.call(filterSelectorStart);
 
-    CHECK_EQ(result, 0x1234);   // a refusal leaves the result word as the host set it
-    CHECK_EQ(advance_calls, 0); // and asks for nothing
-    CHECK_EQ(record.inputRate, 0x7777);
+    CHECK_EQ(host.result, kFakeHostResult); // a refusal leaves the result word as the host set it
+    CHECK(host.requested.empty());          // and asks for nothing
+    CHECK_EQ(host.record.inputRate, input_rate);
     return seen;
 }
 
@@ -113,7 +94,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     HMODULE module = nullptr;
-    const PluginMainProc plugin_main = load_plugin_main(argv[1], module);
+    const PluginEntry plugin_main = load_plugin_main(argv[1], module);
     if (plugin_main == nullptr) return 1;
 
     HWND owner = create_host_window("Host", 60, 40, 800, 600);

@@ -11,36 +11,35 @@
 
 #include "host/host_codes.h"
 #include "host/coordinates.h"
-#include "host/image_modes.h"
 #include "host/rectangles.h"
 #include "bfrun/drive/stand_in_suite.h"
+#include "tests/common/fake_host_record.h"
 #include "tests/wine/test_host/host_profiles.h"
 #include "tests/wine/test_host/profile_layers.h"
 #include "tests/wine/test_host/test_host.h"
 
 namespace {
 
-using PluginEntry = void (*)(int16_t selector, void* record, intptr_t* data, int16_t* result);
-
 constexpr int64_t kCallLimit = 10000; // far more advanceState calls than any band plan needs
 constexpr OSErr kHostGaveUp = -1;
 const VRect kSelectionBounds{5, 3, 30, 19}; // top, left, bottom, right: 25 rows from row 5
 
-// One filtering in progress: the host's callbacks take no arguments.
-struct Run {
-    const HostProfile* host = nullptr;
-    PluginEntry entry = nullptr;
-    const Layer* original = nullptr;
+// One filtering in progress, on the fake host's record of the layer: the host's callbacks take
+// no arguments.
+struct Run : FakeHostRecord {
+    const HostProfile* host;
+    const Layer* original;
     Layer stored; // the destination layer, a copy of the original to begin with
-    FilterRecord record{};
-    BigDocumentStruct big{};
-    PlatformData platform{};
-    intptr_t* data = nullptr;
     std::vector<uint8_t> in, out;
     VRect out_rect{}; // where the band in `out` was served from, and its planes
     int16_t out_lo = 0, out_hi = -1;
     int64_t calls = 0;
     std::string fault; // the first thing that went wrong
+
+    Run(PluginEntry entry, const HostProfile& profile, const Layer& layer)
+        : FakeHostRecord(entry, layer.width, layer.height, int16_t(layer.channels), layer.depth,
+                         profile.big_document == BigDocument::present),
+          host(&profile), original(&layer), stored(layer) {}
 };
 
 Run* current = nullptr;
@@ -149,11 +148,6 @@ OSErr advance_state() {
     return noErr;
 }
 
-Boolean never_abort() {
-    return 0;
-}
-void ignore_progress(int32_t, int32_t) {}
-
 SPErr suite_not_found(const char*, int32_t, const void**) {
     return 0x53214664; // kSPSuiteNotFoundError ('S!Fd'), *suite left as it was
 }
@@ -168,25 +162,19 @@ SPBasicSuite* basic_suite(Suite suite) {
     return suite == Suite::not_found ? &not_found : nullptr;
 }
 
-void fill_record(Run& run, const VRect& area, int16_t filter_case) {
+// The fake host's record as this host fills it.
+void fill_as_host(Run& run, const VRect& area, int16_t filter_case) {
     const HostProfile& host = *run.host;
     const Layer& layer = *run.original;
     FilterRecord& f = run.record;
     void** parameters = f.parameters;
-    f = FilterRecord{};
+    run.fill_record();
     f.parameters = parameters;
-    f.abortProc = never_abort;
-    f.progressProc = ignore_progress;
-    f.imageSize = {int16_t(layer.height), int16_t(layer.width)};
-    f.planes = int16_t(layer.channels);
-    f.filterRect = low_16_bits(area);
+    run.set_filter_rect(area.top, area.left, area.bottom, area.right);
     f.maxSpace = f.bufferSpace = 1 << 30;
     f.backColor[0] = f.backColor[1] = f.backColor[2] = 255;
     f.hostSig = host.host_sig;
-    f.imageMode = mode_for_planes(layer.channels, host.depth);
     f.imageHRes = f.imageVRes = 72 * kFixedOne;
-    f.wholeSize = f.imageSize;
-    f.platformData = &run.platform;
     f.filterCase = filter_case;
     f.haveMask = filter_case == filterCaseEditableTransparencyWithSelection;
     f.advanceState = advance_state;
@@ -212,22 +200,14 @@ void fill_record(Run& run, const VRect& area, int16_t filter_case) {
     f.inTileWidth = f.outTileWidth = f.absTileWidth = f.maskTileWidth = tile_width;
     f.inTileHeight = f.outTileHeight = f.absTileHeight = f.maskTileHeight = tile_height;
     f.sSPBasic = basic_suite(host.suite);
-    f.depth = host.depth;
-    if (host.big_document == BigDocument::present) {
-        run.big = BigDocumentStruct{};
-        run.big.imageSize32 = {layer.height, layer.width};
-        run.big.filterRect32 = area;
-        run.big.wholeSize32 = run.big.imageSize32;
-        f.bigDocumentData = &run.big;
-    }
 }
 
 bool call(Run& run, int16_t selector) {
-    int16_t result = noErr;
-    run.entry(selector, &run.record, run.data, &result);
-    if (result != noErr)
+    run.result = noErr;
+    run.call(selector);
+    if (run.result != noErr)
         give_up(run, "selector " + std::to_string(selector) + " ended with result " +
-                         std::to_string(result));
+                         std::to_string(run.result));
     return run.fault.empty();
 }
 
@@ -244,7 +224,7 @@ bool asks_more(const Run& run) {
 
 void filter_layer(Run& run, const VRect& area, int16_t filter_case) {
     const bool sizes_later = run.host->sizes == Sizes::after_parameters;
-    fill_record(run, area, filter_case);
+    fill_as_host(run, area, filter_case);
     if (sizes_later) {
         run.record.imageSize = run.record.wholeSize = Point{};
         run.record.planes = 0;
@@ -252,7 +232,7 @@ void filter_layer(Run& run, const VRect& area, int16_t filter_case) {
         run.record.imageMode = 0;
     }
     if (!call(run, filterSelectorParameters)) return;
-    if (sizes_later) fill_record(run, area, filter_case);
+    if (sizes_later) fill_as_host(run, area, filter_case);
     if (!call(run, filterSelectorPrepare) || !call(run, filterSelectorStart)) return;
     // The hosts ignore advanceState's status here; a fault of ours still ends the run.
     while (asks_more(run)) {
@@ -289,11 +269,7 @@ bool check_run(const HostProfile& host, PluginEntry entry, const char* layer_nam
     const Layer original = make_test_layer(channels, host.depth);
     const VRect whole{0, 0, original.height, original.width};
     const VRect area = selected && host.selection == Selection::bounds ? kSelectionBounds : whole;
-    Run run;
-    run.host = &host;
-    run.entry = entry;
-    run.original = &original;
-    run.stored = original;
+    Run run(entry, host, original);
     if (host.data == Data::fresh) {
         data = 0;
         parameters = nullptr;
