@@ -2,8 +2,10 @@
 // that can seek. Grey (black or white at 0, the latter inverted), palette and RGB, 8 or 16 bits
 // (grey and palette 1, 2 or 4 too, scaled to 8 bits as PNG's are; palettes give 8-bit RGB), in
 // strips or tiles, samples interleaved or in planes, uncompressed or compressed with LZW,
-// Deflate, PackBits or JPEG. An alpha sample is kept (associated alpha is un-premultiplied),
-// other extra samples are dropped, and an opaque alpha is added where there is none. A CMYK
+// Deflate, PackBits, JPEG, the fax codecs (CCITT RLE, RLE/W, Group 3 and 4), NeXT or
+// ThunderScan, as far as the libtiff linked has them. An alpha sample is kept (associated alpha
+// is un-premultiplied), other extra samples are dropped, and an opaque alpha is added where
+// there is none. A CMYK
 // file is described but not decoded; floating-point, signed, 32-bit, L*a*b*, YCbCr other than
 // JPEG's and other kinds are refused with a line saying what the file is. Memory stays within
 // one strip or one row of tiles, whose size is checked against the limits first. Any libtiff

@@ -94,6 +94,8 @@ std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, t.bits);
     TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, t.sample_format);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, t.compression);
+    if (t.t4_options != 0) TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, t.t4_options);
+    if (t.fill_order != 0) TIFFSetField(tif, TIFFTAG_FILLORDER, t.fill_order);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, t.planar);
     if (t.extra_sample != 0) {
         const uint16_t kinds[1] = {t.extra_sample};
@@ -123,7 +125,11 @@ std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
                        row + (x * t.samples_per_pixel + p + 1) * bytes);
         return out;
     };
-    if (t.tile != 0) {
+    if (!t.coded.empty()) {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, t.height);
+        TIFFWriteRawStrip(tif, 0, const_cast<uint8_t*>(t.coded.data()),
+                          static_cast<tmsize_t>(t.coded.size()));
+    } else if (t.tile != 0) {
         TIFFSetField(tif, TIFFTAG_TILEWIDTH, t.tile);
         TIFFSetField(tif, TIFFTAG_TILELENGTH, t.tile);
         const size_t tile_row = t.tile * plane_samples * t.bits / 8;
@@ -152,6 +158,24 @@ std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
     }
     TIFFClose(tif);
     return file.bytes;
+}
+
+std::vector<uint8_t> libtiff_rows(const std::vector<uint8_t>& bytes, uint16_t page) {
+    MemoryFile file;
+    file.bytes = bytes;
+    TIFF* tif =
+        TIFFClientOpen("test", "rm", &file, MemoryFile::read, MemoryFile::write, MemoryFile::seek,
+                       MemoryFile::close, MemoryFile::size, MemoryFile::map, MemoryFile::unmap);
+    std::vector<uint8_t> rows;
+    if (tif != nullptr && TIFFSetDirectory(tif, page)) {
+        uint32_t height = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+        std::vector<uint8_t> row(static_cast<size_t>(TIFFScanlineSize64(tif)));
+        for (uint32_t y = 0; y < height && TIFFReadScanline(tif, row.data(), y, 0) >= 0; ++y)
+            rows.insert(rows.end(), row.begin(), row.end());
+    }
+    if (tif != nullptr) TIFFClose(tif);
+    return rows;
 }
 
 void set_tiff_short(std::vector<uint8_t>& file, uint16_t tag, uint16_t value) {

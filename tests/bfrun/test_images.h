@@ -28,16 +28,23 @@ struct TestTiff {
     uint16_t extra_sample = 0; // the ExtraSamples kind of the sample after the colours
     uint16_t sample_format = 1;
     uint16_t compression = 1;
-    uint16_t planar = 1; // 2: each sample in a plane of its own
-    uint32_t tile = 0;   // tile width and length; 0 for strips
+    uint32_t t4_options = 0; // Group 3: 1 for 2-D coding
+    uint16_t fill_order = 0; // 2: the lowest bit first
+    uint16_t planar = 1;     // 2: each sample in a plane of its own
+    uint32_t tile = 0;       // tile width and length; 0 for strips
     uint32_t rows_per_strip = 0;
     float x_resolution = 0, y_resolution = 0;
     uint16_t resolution_unit = 0;
     std::vector<uint16_t> colour_map; // all reds, then greens, then blues
     std::vector<uint8_t> samples;     // rows interleaved and packed as TIFF stores them
+    // Instead of the samples, the one strip coded as `compression` codes it, for the codecs
+    // libtiff only decodes.
+    std::vector<uint8_t> coded;
 };
 
 std::vector<uint8_t> encode_test_tiff(const TestTiff& t);
+// libtiff's own decoding of a page's rows (TIFFReadScanline), packed as the file stores them.
+std::vector<uint8_t> libtiff_rows(const std::vector<uint8_t>& file, uint16_t page);
 // Sets a SHORT tag of the first directory of a little-endian file, for values libtiff will not
 // write (a compression it was built without).
 void set_tiff_short(std::vector<uint8_t>& file, uint16_t tag, uint16_t value);

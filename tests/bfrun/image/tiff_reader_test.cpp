@@ -1,7 +1,7 @@
 // The TIFF reader on files libtiff writes: every kind it reads gives its samples exactly (grey
 // + alpha or RGBA), whatever the storage; associated alpha un-premultiplied by hand-worked
-// values; CMYK described; what it does not read refused saying what the file is; limits and
-// damage refused.
+// values; fax codecs as libtiff itself decodes them; CMYK described; what it does not read
+// refused saying what the file is; limits and damage refused.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,6 +29,14 @@ std::vector<uint8_t> u16(std::initializer_list<uint16_t> values) {
     return bytes;
 }
 
+std::vector<uint8_t> noise(size_t size) {
+    std::vector<uint8_t> bytes(size);
+    uint32_t state = 12345;
+    for (uint8_t& b : bytes)
+        b = static_cast<uint8_t>((state = state * 1103515245 + 12345) >> 16);
+    return bytes;
+}
+
 // A random RGBA image of `bits`, stored as `base` says otherwise.
 TestTiff random_rgba(const TestTiff& base, uint32_t width, uint32_t height) {
     TestTiff t = base;
@@ -36,11 +44,32 @@ TestTiff random_rgba(const TestTiff& base, uint32_t width, uint32_t height) {
     t.height = height;
     t.samples_per_pixel = 4;
     t.extra_sample = 2; // unassociated alpha
-    t.samples.resize(size_t{width} * height * 4 * t.bits / 8);
-    uint32_t state = 12345;
-    for (uint8_t& b : t.samples)
-        b = static_cast<uint8_t>((state = state * 1103515245 + 12345) >> 16);
+    t.samples = noise(size_t{width} * height * 4 * t.bits / 8);
     return t;
+}
+
+// A random bilevel 37 x 21 image (5 bytes a row, the last 3 bits unused) coded as `compression`.
+TestTiff random_bilevel(uint16_t compression, uint16_t photometric) {
+    TestTiff t = tiff(37, photometric, 1, 1, noise(5 * 21));
+    t.height = 21;
+    t.compression = compression;
+    t.rows_per_strip = 8;
+    for (size_t y = 0; y < 21; ++y)
+        t.samples[y * 5 + 4] &= 0xF8;
+    return t;
+}
+
+// Bilevel rows as the reader gives them: grey + alpha, a set bit black where white is 0.
+std::vector<uint8_t> bilevel_grey(const std::vector<uint8_t>& packed, const TestTiff& t) {
+    std::vector<uint8_t> grey;
+    const size_t row_bytes = (t.width + 7) / 8;
+    for (size_t y = 0; y < t.height; ++y)
+        for (size_t x = 0; x < t.width; ++x) {
+            const bool set = (packed[y * row_bytes + x / 8] >> (7 - x % 8) & 1) != 0;
+            grey.push_back(set == (t.photometric == 1) ? 255 : 0);
+            grey.push_back(255);
+        }
+    return grey;
 }
 
 } // namespace
@@ -56,6 +85,12 @@ TEST(TiffReader, EveryKindItReadsGivesItsSamples) {
     unspecified.extra_sample = 0;
     TestTiff palette = tiff(2, 3, 1, 2, {0x60}); // indices 1, 2
     palette.colour_map = {0, 65535, 32896, 0, 0, 0, 257, 0, 0, 0, 514, 0};
+    TestTiff next = tiff(4, 1, 1, 2, {});
+    next.compression = 32766;
+    next.coded = {0x00, 0x1B}; // a literal row: 0, 1, 2, 3
+    TestTiff thunder = tiff(2, 1, 1, 4, {});
+    thunder.compression = 32809;
+    thunder.coded = {0xC3, 0xCF}; // two raw pixels: 3, 15
     struct Case {
         const char* what;
         TestTiff image;
@@ -73,6 +108,8 @@ TEST(TiffReader, EveryKindItReadsGivesItsSamples) {
         {"associated alpha 16", associated16, 4, 16, u16({32768, 0, 65535, 32768})},
         {"an extra sample dropped", unspecified, 2, 8, {9, 255, 8, 255}},
         {"palette, 16-bit map", palette, 4, 8, {255, 0, 0, 255, 128, 1, 2, 255}},
+        {"NeXT 2-bit", next, 2, 8, {0, 255, 85, 255, 170, 255, 255, 255}},
+        {"ThunderScan 4-bit", thunder, 2, 8, {51, 255, 255, 255}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> samples;
@@ -105,6 +142,32 @@ TEST(TiffReader, StripsTilesPlanesAndCodecsGiveTheSameSamples) {
         EXPECT_EQ(failure.kind, ImageErrorKind::none) << failure.message;
         EXPECT_EQ(layout.bits, t.bits);
         EXPECT_EQ(samples, t.samples) << "compression " << t.compression << ", tile " << t.tile;
+    }
+}
+
+TEST(TiffReader, FaxCodecsGiveWhatLibtiffDecodes) {
+    struct Case {
+        const char* what;
+        uint16_t compression, photometric;
+        uint32_t t4_options;
+        uint16_t fill_order;
+    };
+    const Case cases[] = {
+        {"Group 4, white is 0", 4, 0, 0, 0}, {"Group 4, black is 0, lowest bit first", 4, 1, 0, 2},
+        {"Group 3, 1-D", 3, 0, 0, 0},        {"Group 3, 2-D, lowest bit first", 3, 0, 1, 2},
+        {"CCITT RLE", 2, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        TestTiff t = random_bilevel(c.compression, c.photometric);
+        t.t4_options = c.t4_options;
+        t.fill_order = c.fill_order;
+        const std::vector<uint8_t> file = encode_test_tiff(t);
+        const std::vector<uint8_t> decoded = libtiff_rows(file, 0);
+        EXPECT_EQ(decoded, t.samples) << c.what;
+        std::vector<uint8_t> samples;
+        const ImageError failure = read_test_image(file, &samples);
+        EXPECT_EQ(failure.kind, ImageErrorKind::none) << c.what << ": " << failure.message;
+        EXPECT_EQ(samples, bilevel_grey(decoded, t)) << c.what;
     }
 }
 
