@@ -282,6 +282,9 @@ bool TiffReader::describe(const ReadLimits& limits, ImageError& failure) {
     // (planes), or one row of tiles.
     separate_ = planar == PLANARCONFIG_SEPARATE && samples_ > 1;
     tiled_ = TIFFIsTiled(tiff_) != 0;
+    uncompressed_ = compression == COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff_, TIFFTAG_ROWSPERSTRIP, &rows_per_strip_);
+    rows_per_strip_ = std::max<uint32_t>(1, rows_per_strip_);
     const int planes = separate_ ? (alpha_ >= 0 ? alpha_ + 1 : colours_) : 1;
     const uint64_t plane_samples = separate_ ? 1 : samples_;
     band_row_bytes_ = static_cast<size_t>((uint64_t{width} * plane_samples * bits_ + 7) / 8);
@@ -304,9 +307,7 @@ bool TiffReader::describe(const ReadLimits& limits, ImageError& failure) {
         band_row_bytes_ =
             static_cast<size_t>((uint64_t{width} + tile_width_ - 1) / tile_width_ * tile_row_bytes);
     } else if (separate_) {
-        uint32_t rows_per_strip = 0;
-        TIFFGetFieldDefaulted(tiff_, TIFFTAG_ROWSPERSTRIP, &rows_per_strip);
-        band_rows_ = std::max<uint32_t>(1, std::min(rows_per_strip, height));
+        band_rows_ = std::max<uint32_t>(1, std::min(rows_per_strip_, height));
     } else {
         band_rows_ = 1;
         band_row_bytes_ = static_cast<size_t>(TIFFScanlineSize64(tiff_));
@@ -342,11 +343,31 @@ void TiffReader::read_resolution() {
     metadata_.pixels_per_unit_y = down;
 }
 
+// Uncompressed data is read as it lies: libtiff reads what the rows need from the strip's or
+// tile's offset, past its byte count, so one that holds less is refused before it is read.
+bool TiffReader::holds_its_rows(uint32_t strile, uint32_t y, uint32_t x, ImageError& failure) {
+    if (!uncompressed_) return true;
+    const uint32_t first = tiled_ ? y : y - y % rows_per_strip_;
+    const uint64_t need =
+        tiled_ ? TIFFTileSize64(tiff_)
+               : TIFFVStripSize64(tiff_, std::min(rows_per_strip_, layout_.height - first));
+    const uint64_t held = TIFFGetStrileByteCount(tiff_, strile);
+    if (held >= need) return true;
+    failed_ = true;
+    return image_fail(failure, ImageErrorKind::bad_input,
+                      std::string("the TIFF is damaged: ") + (tiled_ ? "tile " : "strip ") +
+                          std::to_string(strile) + " is shorter than its rows need (" +
+                          std::to_string(held) + " of " + std::to_string(need) +
+                          " bytes), at row " + std::to_string(first) +
+                          (tiled_ ? ", column " + std::to_string(x) : ""));
+}
+
 bool TiffReader::read_band(uint32_t top, ImageError& failure) {
     const std::string where = "in rows from " + std::to_string(top);
     if (!tiled_) {
         for (size_t p = 0; p < band_.size(); ++p) {
             const uint32_t strip = TIFFComputeStrip(tiff_, top, static_cast<uint16_t>(p));
+            if (!holds_its_rows(strip, top, 0, failure)) return false;
             if (TIFFReadEncodedStrip(tiff_, strip, band_[p].data(),
                                      static_cast<tmsize_t>(band_[p].size())) < 0 ||
                 !problem_.empty())
@@ -358,6 +379,8 @@ bool TiffReader::read_band(uint32_t top, ImageError& failure) {
         const size_t rows = std::min(tile_length, layout_.height - top);
         for (size_t p = 0; p < band_.size(); ++p)
             for (uint32_t x = 0; x < layout_.width; x += tile_width_) {
+                const uint32_t tile = TIFFComputeTile(tiff_, x, top, 0, static_cast<uint16_t>(p));
+                if (!holds_its_rows(tile, top, x, failure)) return false;
                 if (TIFFReadTile(tiff_, tile_.data(), x, top, 0, static_cast<uint16_t>(p)) < 0 ||
                     !problem_.empty())
                     return fail(where + ", column " + std::to_string(x), failure);
@@ -448,6 +471,9 @@ bool TiffReader::read_row(uint8_t* row, ImageError& failure) {
         return image_fail(failure, ImageErrorKind::bad_input, "no more rows to read");
     const uint32_t y = rows_read_;
     if (!separate_ && !tiled_) {
+        const uint32_t strip = TIFFComputeStrip(tiff_, y, 0);
+        if (strip != strip_checked_ && !holds_its_rows(strip, y, 0, failure)) return false;
+        strip_checked_ = strip;
         if (TIFFReadScanline(tiff_, band_[0].data(), y, 0) < 0 || !problem_.empty())
             return fail("in row " + std::to_string(y), failure);
         band_top_ = y;

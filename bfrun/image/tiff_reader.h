@@ -11,6 +11,8 @@
 // one strip or one row of tiles, whose size is checked against the limits first. Any libtiff
 // error, and any warning while the image data is decoded, refuses the file; warnings about the
 // directory (an unknown tag) do not, unless libtiff had to guess where the image data is.
+// Uncompressed data shorter than its rows need is refused before it is read, as libtiff would
+// read on past its end.
 #pragma once
 
 #include <cstdarg>
@@ -41,6 +43,7 @@ class TiffReader : public ImageReader {
     bool refuse(const std::string& what, ImageError& failure);
     bool fail(const std::string& doing, ImageError& failure);
     bool read_band(uint32_t top, ImageError& failure);
+    bool holds_its_rows(uint32_t strile, uint32_t y, uint32_t x, ImageError& failure);
     void convert(uint32_t y, uint8_t* row) const;
     void read_resolution();
 
@@ -59,14 +62,15 @@ class TiffReader : public ImageReader {
     uint16_t bits_ = 0, samples_ = 0, colours_ = 0;
     int alpha_ = -1; // the sample that is alpha, or -1
     bool associated_ = false, min_is_white_ = false, palette_ = false;
-    bool separate_ = false, tiled_ = false;
+    bool separate_ = false, tiled_ = false, uncompressed_ = false;
     std::vector<uint8_t> colour_map_; // r, g, b of each palette entry, 8 bits
     // The rows of one strip or one row of tiles, one buffer for each plane read (one in all
     // when samples are interleaved); for interleaved strips, the one row libtiff decodes.
-    uint32_t band_rows_ = 0, tile_width_ = 0;
+    uint32_t band_rows_ = 0, tile_width_ = 0, rows_per_strip_ = 0;
     std::vector<std::vector<uint8_t>> band_;
     std::vector<uint8_t> tile_;
     size_t band_row_bytes_ = 0;
     uint32_t band_top_ = UINT32_MAX;
     uint32_t rows_read_ = 0;
+    uint32_t strip_checked_ = UINT32_MAX; // interleaved strips: the last one holds_its_rows passed
 };

@@ -80,6 +80,25 @@ struct MemoryFile {
     static void unmap(thandle_t, void*, toff_t) {}
 };
 
+// The first byte of a tag's entry in the first directory of a little-endian file.
+size_t entry_of(const std::vector<uint8_t>& file, uint16_t tag) {
+    auto get = [&](size_t at) { return uint32_t{file[at]} | uint32_t{file[at + 1]} << 8; };
+    const size_t ifd = get(4) | get(6) << 16;
+    for (size_t entry = ifd + 2; entry < ifd + 2 + 12 * get(ifd); entry += 12)
+        if (get(entry) == tag) return entry;
+    return 0;
+}
+
+void put_little_endian(std::vector<uint8_t>& file, size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        file[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint32_t little_endian32(const std::vector<uint8_t>& file, size_t at) {
+    return uint32_t{file[at]} | uint32_t{file[at + 1]} << 8 | uint32_t{file[at + 2]} << 16 |
+           uint32_t{file[at + 3]} << 24;
+}
+
 } // namespace
 
 std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
@@ -179,18 +198,19 @@ std::vector<uint8_t> libtiff_rows(const std::vector<uint8_t>& bytes, uint16_t pa
 }
 
 void set_tiff_short(std::vector<uint8_t>& file, uint16_t tag, uint16_t value) {
-    auto get = [&](size_t at, int bytes) {
-        uint32_t v = 0;
-        for (int i = bytes - 1; i >= 0; --i)
-            v = v << 8 | file[at + i];
-        return v;
-    };
-    const size_t ifd = get(4, 4);
-    for (size_t entry = ifd + 2; entry < ifd + 2 + 12 * get(ifd, 2); entry += 12)
-        if (get(entry, 2) == tag) {
-            file[entry + 8] = static_cast<uint8_t>(value);
-            file[entry + 9] = static_cast<uint8_t>(value >> 8);
-        }
+    const size_t entry = entry_of(file, tag);
+    if (entry != 0) put_little_endian(file, entry + 8, value, 2);
+}
+
+void set_tiff_number(std::vector<uint8_t>& file, uint16_t tag, size_t index, uint32_t value) {
+    const size_t entry = entry_of(file, tag);
+    if (entry == 0) return;
+    const int bytes = file[entry + 2] == 3 ? 2 : 4; // SHORT or LONG
+    // In the entry when all values fit its 4 bytes, elsewhere otherwise.
+    const size_t values = little_endian32(file, entry + 4) * bytes <= 4
+                              ? entry + 8
+                              : little_endian32(file, entry + 8);
+    put_little_endian(file, values + index * bytes, value, bytes);
 }
 
 ImageError read_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,

@@ -226,6 +226,32 @@ TEST(TiffReader, LimitsAndDamageAreRefused) {
         EXPECT_NE(failure.message.find("the TIFF is damaged"), std::string::npos)
             << failure.message;
     }
+    // Uncompressed strips and tiles that hold less than their rows need (RGBA 37 pixels wide:
+    // 148 bytes a row, 37 a plane's row), refused before libtiff reads on past them.
+    TestTiff planes, planes4, strips;
+    planes.planar = planes4.planar = 2;
+    planes.rows_per_strip = strips.rows_per_strip = 8;
+    planes4.rows_per_strip = 4;
+    std::vector<uint8_t> short_plane = encode_test_tiff(random_rgba(planes, 37, 21));
+    std::vector<uint8_t> short_strip = encode_test_tiff(random_rgba(strips, 37, 21));
+    std::vector<uint8_t> more_rows = encode_test_tiff(random_rgba(planes4, 37, 21));
+    std::vector<uint8_t> short_tile = tiled;
+    set_tiff_number(short_plane, 279, 1, 100); // StripByteCounts
+    set_tiff_number(short_strip, 279, 2, 500);
+    set_tiff_number(more_rows, 278, 0, 8);     // RowsPerStrip over what the strips hold
+    set_tiff_number(short_tile, 325, 4, 1000); // TileByteCounts: 16 x 16 x 4 needed
+    const std::pair<std::vector<uint8_t>, const char*> short_data[] = {
+        {short_plane, "strip 1 is shorter than its rows need (100 of 296 bytes), at row 8"},
+        {short_strip, "strip 2 is shorter than its rows need (500 of 740 bytes), at row 16"},
+        {more_rows, "strip 0 is shorter than its rows need (148 of 296 bytes), at row 0"},
+        {short_tile, "tile 4 is shorter than its rows need (1000 of 1024 bytes), at row 16, "
+                     "column 16"},
+    };
+    for (const auto& [bad, message] : short_data) {
+        failure = read_test_image(bad, nullptr);
+        EXPECT_EQ(failure.kind, ImageErrorKind::bad_input) << message;
+        EXPECT_EQ(failure.message, std::string("the TIFF is damaged: ") + message);
+    }
 }
 
 TEST(TiffReader, TheResolutionIsRead) {
