@@ -1,12 +1,13 @@
 #include "bfrun/image/tiff_reader.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include <tiffio.h>
+
+#include "bfrun/image/tiff_directories.h"
 
 namespace {
 
@@ -55,12 +56,6 @@ const char* photometric_name(uint16_t photometric) {
     default:
         return nullptr;
     }
-}
-
-// Pixels per unit from a TIFF resolution, 0 where it does not fit pHYs.
-uint32_t per_unit(double value) {
-    if (!std::isfinite(value) || value < 0.5 || value > 0x7FFFFFFF) return 0;
-    return static_cast<uint32_t>(std::lround(value));
 }
 
 } // namespace
@@ -326,21 +321,14 @@ bool TiffReader::describe(const ReadLimits& limits, ImageError& failure) {
     return true;
 }
 
+// The page's directory read again for its resolution as stored, then the source back where
+// libtiff left it.
 void TiffReader::read_resolution() {
-    float x = 0, y = 0;
-    uint16_t unit = RESUNIT_NONE;
-    if (!TIFFGetField(tiff_, TIFFTAG_XRESOLUTION, &x) ||
-        !TIFFGetField(tiff_, TIFFTAG_YRESOLUTION, &y))
-        return;
-    TIFFGetField(tiff_, TIFFTAG_RESOLUTIONUNIT, &unit);
-    // Per inch or per centimetre to per metre; without a unit, the aspect alone.
-    const double scale = unit == RESUNIT_INCH ? 1 / 0.0254 : unit == RESUNIT_CENTIMETER ? 100 : 1;
-    const uint32_t across = per_unit(x * scale), down = per_unit(y * scale);
-    if (across == 0 || down == 0) return;
-    metadata_.has_resolution = true;
-    metadata_.unit = unit == RESUNIT_INCH || unit == RESUNIT_CENTIMETER ? 1 : 0;
-    metadata_.pixels_per_unit_x = across;
-    metadata_.pixels_per_unit_y = down;
+    TiffHeader header;
+    if (read_tiff_header(source_, header))
+        set_resolution(metadata_,
+                       read_tiff_resolution(source_, header, TIFFCurrentDirOffset(tiff_)));
+    source_.seek(position_);
 }
 
 // Uncompressed data is read as it lies: libtiff reads what the rows need from the strip's or

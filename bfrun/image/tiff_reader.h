@@ -12,7 +12,7 @@
 // error, and any warning while the image data is decoded, refuses the file; warnings about the
 // directory (an unknown tag) do not, unless libtiff had to guess where the image data is.
 // Uncompressed data shorter than its rows need is refused before it is read, as libtiff would
-// read on past its end.
+// read on past its end. The resolution is read as the file stores it (tiff_directories.h).
 #pragma once
 
 #include <cstdarg>

@@ -213,6 +213,15 @@ void set_tiff_number(std::vector<uint8_t>& file, uint16_t tag, size_t index, uin
     put_little_endian(file, values + index * bytes, value, bytes);
 }
 
+void set_tiff_rational(std::vector<uint8_t>& file, uint16_t tag, uint32_t numerator,
+                       uint32_t denominator) {
+    const size_t entry = entry_of(file, tag);
+    if (entry == 0) return;
+    const size_t at = little_endian32(file, entry + 8);
+    put_little_endian(file, at, numerator, 4);
+    put_little_endian(file, at + 4, denominator, 4);
+}
+
 ImageError read_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
                            ImageLayout* layout, const ReadLimits& limits, ImageMetadata* metadata) {
     MemorySource source(file);

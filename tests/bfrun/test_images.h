@@ -50,6 +50,9 @@ std::vector<uint8_t> libtiff_rows(const std::vector<uint8_t>& file, uint16_t pag
 void set_tiff_short(std::vector<uint8_t>& file, uint16_t tag, uint16_t value);
 // Value `index` of a SHORT or LONG tag of the first directory of a little-endian file.
 void set_tiff_number(std::vector<uint8_t>& file, uint16_t tag, size_t index, uint32_t value);
+// The one RATIONAL of a tag of the first directory of a little-endian file.
+void set_tiff_rational(std::vector<uint8_t>& file, uint16_t tag, uint32_t numerator,
+                       uint32_t denominator);
 
 // Reads the whole file through the reader make_image_reader picks, row by row, then the end.
 ImageError read_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,

@@ -1,12 +1,13 @@
 // The TIFF reader on files libtiff writes: every kind it reads gives its samples exactly (grey
 // + alpha or RGBA), whatever the storage; associated alpha un-premultiplied by hand-worked
 // values; fax codecs as libtiff itself decodes them; CMYK described; what it does not read
-// refused saying what the file is; limits and damage refused.
+// refused saying what the file is; limits and damage refused; the resolution as stored.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 
+#include "bfrun/image/resolution.h"
 #include "tests/bfrun/test_images.h"
 
 namespace {
@@ -254,23 +255,40 @@ TEST(TiffReader, LimitsAndDamageAreRefused) {
     }
 }
 
-TEST(TiffReader, TheResolutionIsRead) {
-    TestTiff t = tiff(1, 1, 1, 8, {5});
-    t.x_resolution = 600;
-    t.y_resolution = 300;
-    t.resolution_unit = 2; // inch
-    ImageMetadata metadata;
-    read_test_image(encode_test_tiff(t), nullptr, nullptr, {}, &metadata);
-    EXPECT_TRUE(metadata.has_resolution);
-    EXPECT_EQ(metadata.unit, 1);
-    EXPECT_EQ(metadata.pixels_per_unit_x, 23622u);
-    EXPECT_EQ(metadata.pixels_per_unit_y, 11811u);
-    t.resolution_unit = 3; // centimetre
-    read_test_image(encode_test_tiff(t), nullptr, nullptr, {}, &metadata);
-    EXPECT_EQ(metadata.pixels_per_unit_x, 60000u);
-    t.resolution_unit = 1; // no unit: the aspect alone
-    read_test_image(encode_test_tiff(t), nullptr, nullptr, {}, &metadata);
-    EXPECT_EQ(metadata.unit, 0);
-    EXPECT_EQ(metadata.pixels_per_unit_x, 600u);
-    EXPECT_EQ(metadata.pixels_per_unit_y, 300u);
+TEST(TiffReader, TheResolutionIsReadAsStored) {
+    struct Case {
+        uint16_t unit; // 0: no ResolutionUnit tag
+        Rational x, y;
+        bool has;
+        uint8_t phys_unit;
+        uint32_t across, down;
+    };
+    const Case cases[] = {
+        {2, {600, 1}, {300, 1}, true, 1, 23622, 11811}, // 600 / 0.0254 = 23622.05
+        {3, {600, 1}, {300, 1}, true, 1, 60000, 30000},
+        {0, {600, 1}, {300, 1}, true, 1, 23622, 11811}, // TIFF's default unit is the inch
+        {2, {1001, 10}, {1, 3}, true, 1, 3941, 13},     // 3940.94 and 13.12
+        {1, {600, 1}, {300, 1}, true, 0, 2, 1},
+        {1, {5457, 1000}, {6667, 1000}, true, 0, 5457, 6667}, // not 5 : 7
+        // 3000000001 : 10^9 passes 2^31 - 1: 3 + 1 / 715827882 is nearer than 3 : 1.
+        {1, {3000000001u, 1}, {1000000000, 1}, true, 0, 2147483647, 715827882},
+        {1, {300, 1}, {600, 2}, false, 0, 0, 0}, // square pixels: no pHYs
+    };
+    for (const Case& c : cases) {
+        TestTiff t = tiff(1, 1, 1, 8, {5});
+        t.x_resolution = t.y_resolution = 1;
+        t.resolution_unit = c.unit;
+        std::vector<uint8_t> file = encode_test_tiff(t);
+        set_tiff_rational(file, 282, c.x.numerator, c.x.denominator);
+        set_tiff_rational(file, 283, c.y.numerator, c.y.denominator);
+        ImageMetadata metadata;
+        read_test_image(file, nullptr, nullptr, {}, &metadata);
+        const std::string what = std::to_string(c.x.numerator) + " / " +
+                                 std::to_string(c.x.denominator) + ", unit " +
+                                 std::to_string(c.unit);
+        EXPECT_EQ(metadata.has_resolution, c.has) << what;
+        EXPECT_EQ(metadata.unit, c.phys_unit) << what;
+        EXPECT_EQ(metadata.pixels_per_unit_x, c.across) << what;
+        EXPECT_EQ(metadata.pixels_per_unit_y, c.down) << what;
+    }
 }
