@@ -1,6 +1,7 @@
 #include "bfrun/image/tiff_directories.h"
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -90,6 +91,24 @@ bool read_tiff_header(ByteSource& stream, TiffHeader& header) {
         return false;
     header.first_directory = number(bytes + 8, 8, header.big_endian);
     return true;
+}
+
+DirectoryChain count_tiff_directories(ByteSource& stream, const TiffHeader& header, uint32_t limit,
+                                      uint32_t& count) {
+    std::set<uint64_t> seen;
+    count = 0;
+    for (uint64_t at = header.first_directory; at != 0;) {
+        if (!seen.insert(at).second) return DirectoryChain::loops;
+        if (count == limit) return DirectoryChain::too_long;
+        Directory d;
+        uint8_t link[8];
+        if (!read_directory(stream, header, at, d) ||
+            !read_at(stream, d.link, link, offset_bytes(header)))
+            return DirectoryChain::unreadable;
+        ++count;
+        at = number(link, offset_bytes(header), header.big_endian);
+    }
+    return DirectoryChain::ends;
 }
 
 StoredResolution read_tiff_resolution(ByteSource& stream, const TiffHeader& header,

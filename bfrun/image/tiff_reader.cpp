@@ -120,7 +120,7 @@ struct TiffReader::Callbacks {
     }
 };
 
-TiffReader::TiffReader(ByteSource& source) : source_(source) {}
+TiffReader::TiffReader(ByteSource& source, uint32_t page) : source_(source), page_(page) {}
 
 TiffReader::~TiffReader() {
     if (tiff_ != nullptr) TIFFClose(tiff_);
@@ -155,12 +155,21 @@ bool TiffReader::open(const ReadLimits& limits, ImageError& failure) {
         options, static_cast<tmsize_t>(std::min<uint64_t>(memory_limit_, INT64_MAX)));
     TIFFOpenOptionsSetErrorHandlerExtR(options, Callbacks::on_error, this);
     TIFFOpenOptionsSetWarningHandlerExtR(options, Callbacks::on_warning, this);
-    // "m": read, never map the file (the source is no file libtiff could map).
-    tiff_ = TIFFClientOpenExt("TIFF", "rm", this, Callbacks::read, Callbacks::write,
+    // "m": read, never map the file (the source is no file libtiff could map); "h": the header
+    // alone, the page's directory is read next.
+    tiff_ = TIFFClientOpenExt("TIFF", "rmh", this, Callbacks::read, Callbacks::write,
                               Callbacks::seek, Callbacks::close, Callbacks::size, Callbacks::map,
                               Callbacks::unmap, options);
     TIFFOpenOptionsFree(options);
     if (tiff_ == nullptr || !problem_.empty()) return fail("in its header or directory", failure);
+    if (!TIFFSetDirectory(tiff_, page_) || !problem_.empty()) {
+        if (page_ > 0 && problem_.empty())
+            return image_fail(failure, ImageErrorKind::bad_input,
+                              "the TIFF has no page " + std::to_string(page_ + 1));
+        return fail(page_ == 0 ? "in its header or directory"
+                               : "in the directory of page " + std::to_string(page_ + 1),
+                    failure);
+    }
     if (!describe(limits, failure)) return false;
     read_resolution();
     decoding_ = true;
@@ -477,4 +486,35 @@ bool TiffReader::finish(ImageError& failure) {
     if (failed_ || layout_.cmyk || rows_read_ < layout_.height)
         return image_fail(failure, ImageErrorKind::bad_input, "the image was not read to its end");
     return true;
+}
+
+bool TiffReader::count_pages(uint32_t& pages, ImageError& failure) {
+    TiffHeader header;
+    DirectoryChain chain = DirectoryChain::unreadable;
+    uint32_t counted = 0;
+    pages = 0;
+    if (read_tiff_header(source_, header))
+        chain = count_tiff_directories(source_, header, kTiffPageLimit, counted);
+    source_.seek(position_);
+    if (!source_.error.empty())
+        return image_fail(failure, ImageErrorKind::bad_input, "cannot read it: " + source_.error);
+    switch (chain) {
+    case DirectoryChain::ends:
+        pages = counted;
+        return true;
+    case DirectoryChain::loops:
+        return image_fail(failure, ImageErrorKind::bad_input,
+                          "the TIFF is damaged: the directory after page " +
+                              std::to_string(counted) + " is one before it (IFD looping)");
+    case DirectoryChain::unreadable:
+        return image_fail(failure, ImageErrorKind::bad_input,
+                          "the TIFF is damaged: the directory of page " +
+                              std::to_string(counted + 1) +
+                              " lies past the end of the file or cannot be read");
+    case DirectoryChain::too_long:
+        break;
+    }
+    return image_fail(failure, ImageErrorKind::too_large,
+                      "the TIFF has more than " + std::to_string(kTiffPageLimit) +
+                          " pages, more than bfrun reads");
 }

@@ -80,32 +80,7 @@ struct MemoryFile {
     static void unmap(thandle_t, void*, toff_t) {}
 };
 
-// The first byte of a tag's entry in the first directory of a little-endian file.
-size_t entry_of(const std::vector<uint8_t>& file, uint16_t tag) {
-    auto get = [&](size_t at) { return uint32_t{file[at]} | uint32_t{file[at + 1]} << 8; };
-    const size_t ifd = get(4) | get(6) << 16;
-    for (size_t entry = ifd + 2; entry < ifd + 2 + 12 * get(ifd); entry += 12)
-        if (get(entry) == tag) return entry;
-    return 0;
-}
-
-void put_little_endian(std::vector<uint8_t>& file, size_t at, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        file[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint32_t little_endian32(const std::vector<uint8_t>& file, size_t at) {
-    return uint32_t{file[at]} | uint32_t{file[at + 1]} << 8 | uint32_t{file[at + 2]} << 16 |
-           uint32_t{file[at + 3]} << 24;
-}
-
-} // namespace
-
-std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
-    MemoryFile file;
-    TIFF* tif =
-        TIFFClientOpen("test", "w", &file, MemoryFile::read, MemoryFile::write, MemoryFile::seek,
-                       MemoryFile::close, MemoryFile::size, MemoryFile::map, MemoryFile::unmap);
+void write_page(TIFF* tif, const TestTiff& t) {
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, t.width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, t.height);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, t.photometric);
@@ -175,16 +150,54 @@ std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
                 TIFFWriteScanline(tif, row.data(), y, static_cast<uint16_t>(p));
             }
     }
+}
+
+TIFF* open_memory(MemoryFile& file, const char* mode) {
+    return TIFFClientOpen("test", mode, &file, MemoryFile::read, MemoryFile::write,
+                          MemoryFile::seek, MemoryFile::close, MemoryFile::size, MemoryFile::map,
+                          MemoryFile::unmap);
+}
+
+// The first byte of a tag's entry in the first directory of a little-endian file.
+size_t entry_of(const std::vector<uint8_t>& file, uint16_t tag) {
+    auto get = [&](size_t at) { return uint32_t{file[at]} | uint32_t{file[at + 1]} << 8; };
+    const size_t ifd = get(4) | get(6) << 16;
+    for (size_t entry = ifd + 2; entry < ifd + 2 + 12 * get(ifd); entry += 12)
+        if (get(entry) == tag) return entry;
+    return 0;
+}
+
+void put_little_endian(std::vector<uint8_t>& file, size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        file[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint32_t little_endian32(const std::vector<uint8_t>& file, size_t at) {
+    return uint32_t{file[at]} | uint32_t{file[at + 1]} << 8 | uint32_t{file[at + 2]} << 16 |
+           uint32_t{file[at + 3]} << 24;
+}
+
+} // namespace
+
+std::vector<uint8_t> encode_test_tiff_pages(const std::vector<TestTiff>& pages) {
+    MemoryFile file;
+    TIFF* tif = open_memory(file, "w");
+    for (size_t i = 0; i < pages.size(); ++i) {
+        write_page(tif, pages[i]);
+        if (i + 1 < pages.size()) TIFFWriteDirectory(tif);
+    }
     TIFFClose(tif);
     return file.bytes;
+}
+
+std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
+    return encode_test_tiff_pages({t});
 }
 
 std::vector<uint8_t> libtiff_rows(const std::vector<uint8_t>& bytes, uint16_t page) {
     MemoryFile file;
     file.bytes = bytes;
-    TIFF* tif =
-        TIFFClientOpen("test", "rm", &file, MemoryFile::read, MemoryFile::write, MemoryFile::seek,
-                       MemoryFile::close, MemoryFile::size, MemoryFile::map, MemoryFile::unmap);
+    TIFF* tif = open_memory(file, "rm");
     std::vector<uint8_t> rows;
     if (tif != nullptr && TIFFSetDirectory(tif, page)) {
         uint32_t height = 0;
@@ -223,10 +236,11 @@ void set_tiff_rational(std::vector<uint8_t>& file, uint16_t tag, uint32_t numera
 }
 
 ImageError read_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
-                           ImageLayout* layout, const ReadLimits& limits, ImageMetadata* metadata) {
+                           ImageLayout* layout, const ReadLimits& limits, ImageMetadata* metadata,
+                           uint32_t page) {
     MemorySource source(file);
     ImageError failure;
-    const std::unique_ptr<ImageReader> reader = make_image_reader(source, failure);
+    const std::unique_ptr<ImageReader> reader = make_image_reader(source, failure, page);
     if (reader == nullptr || !reader->open(limits, failure)) return failure;
     const ImageLayout& l = reader->layout();
     if (layout != nullptr) *layout = l;

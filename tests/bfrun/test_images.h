@@ -43,6 +43,8 @@ struct TestTiff {
 };
 
 std::vector<uint8_t> encode_test_tiff(const TestTiff& t);
+// One page after another, each a directory of its own.
+std::vector<uint8_t> encode_test_tiff_pages(const std::vector<TestTiff>& pages);
 // libtiff's own decoding of a page's rows (TIFFReadScanline), packed as the file stores them.
 std::vector<uint8_t> libtiff_rows(const std::vector<uint8_t>& file, uint16_t page);
 // Sets a SHORT tag of the first directory of a little-endian file, for values libtiff will not
@@ -54,7 +56,8 @@ void set_tiff_number(std::vector<uint8_t>& file, uint16_t tag, size_t index, uin
 void set_tiff_rational(std::vector<uint8_t>& file, uint16_t tag, uint32_t numerator,
                        uint32_t denominator);
 
-// Reads the whole file through the reader make_image_reader picks, row by row, then the end.
+// Reads the whole file (or a page of it) through the reader make_image_reader picks, row by
+// row, then the end.
 ImageError read_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
                            ImageLayout* layout = nullptr, const ReadLimits& limits = {},
-                           ImageMetadata* metadata = nullptr);
+                           ImageMetadata* metadata = nullptr, uint32_t page = 0);

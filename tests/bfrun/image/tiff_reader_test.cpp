@@ -1,7 +1,8 @@
 // The TIFF reader on files libtiff writes: every kind it reads gives its samples exactly (grey
 // + alpha or RGBA), whatever the storage; associated alpha un-premultiplied by hand-worked
-// values; fax codecs as libtiff itself decodes them; CMYK described; what it does not read
-// refused saying what the file is; limits and damage refused; the resolution as stored.
+// values; fax codecs and each page of a file as libtiff itself decodes them; CMYK described;
+// what it does not read refused saying what the file is; limits and damage refused; the
+// resolution as stored.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -169,6 +170,95 @@ TEST(TiffReader, FaxCodecsGiveWhatLibtiffDecodes) {
         const ImageError failure = read_test_image(file, &samples);
         EXPECT_EQ(failure.kind, ImageErrorKind::none) << c.what << ": " << failure.message;
         EXPECT_EQ(samples, bilevel_grey(decoded, t)) << c.what;
+    }
+}
+
+TEST(TiffReader, EachPageIsReadAsLibtiffReadsIt) {
+    TestTiff grey = tiff(5, 1, 1, 8, noise(15)), lzw;
+    grey.height = 3;
+    grey.compression = 8;
+    lzw.compression = 5;
+    const TestTiff rgba = random_rgba(lzw, 4, 2), fax = random_bilevel(4, 0);
+    const std::vector<uint8_t> file = encode_test_tiff_pages({grey, rgba, fax});
+    std::vector<uint8_t> grey_alpha;
+    for (uint8_t g : libtiff_rows(file, 0))
+        grey_alpha.insert(grey_alpha.end(), {g, 255});
+    const std::vector<uint8_t> want[3] = {grey_alpha, libtiff_rows(file, 1),
+                                          bilevel_grey(libtiff_rows(file, 2), fax)};
+    for (uint32_t page = 0; page < 3; ++page) {
+        std::vector<uint8_t> samples;
+        const ImageError failure = read_test_image(file, &samples, nullptr, {}, nullptr, page);
+        EXPECT_EQ(failure.kind, ImageErrorKind::none) << page << ": " << failure.message;
+        EXPECT_EQ(samples, want[page]) << "page " << page;
+    }
+    EXPECT_EQ(want[1], rgba.samples);
+    EXPECT_EQ(read_test_image(file, nullptr, nullptr, {}, nullptr, 3).message,
+              "the TIFF has no page 4");
+    TestJpeg jpeg;
+    jpeg.width = jpeg.height = 8;
+    jpeg.components = 1;
+    jpeg.samples = noise(64);
+    EXPECT_EQ(read_test_image(encode_test_jpeg(jpeg), nullptr, nullptr, {}, nullptr, 1).message,
+              "a JPEG holds one page, so no page 2");
+}
+
+namespace {
+
+// A one-page file followed by `empty` directories of no entries; the last links to the first
+// (a loop) or past the end of the file.
+std::vector<uint8_t> chained(uint32_t empty, bool loop, bool past_end) {
+    std::vector<uint8_t> file = encode_test_tiff(tiff(1, 1, 1, 8, {5}));
+    auto at = [&](size_t i, int bytes) {
+        uint32_t v = 0;
+        for (int k = bytes - 1; k >= 0; --k)
+            v = v << 8 | file[i + k];
+        return v;
+    };
+    auto put = [&](size_t i, uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            file[i + k] = static_cast<uint8_t>(v >> 8 * k);
+    };
+    const uint32_t first = at(4, 4);
+    size_t link = first + 2 + 12 * at(first, 2);
+    for (uint32_t i = 0; i < empty; ++i) {
+        put(link, static_cast<uint32_t>(file.size()));
+        link = file.size() + 2;
+        file.resize(file.size() + 6, 0);
+    }
+    if (loop || past_end) put(link, loop ? first : static_cast<uint32_t>(file.size() + 100));
+    return file;
+}
+
+} // namespace
+
+TEST(TiffReader, PagesAreCountedWithinTheLimit) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> file;
+        uint32_t pages;
+        ImageErrorKind kind;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"the limit", chained(9999, false, false), 10000, ImageErrorKind::none, ""},
+        {"past the limit", chained(10000, false, false), 0, ImageErrorKind::too_large,
+         "the TIFF has more than 10000 pages, more than bfrun reads"},
+        {"a loop", chained(2, true, false), 0, ImageErrorKind::bad_input,
+         "the TIFF is damaged: the directory after page 3 is one before it (IFD looping)"},
+        {"past the end", chained(1, false, true), 0, ImageErrorKind::bad_input,
+         "the TIFF is damaged: the directory of page 3 lies past the end of the file or cannot "
+         "be read"},
+    };
+    for (const Case& c : cases) {
+        MemorySource source(c.file);
+        ImageError failure;
+        uint32_t pages = 0;
+        const std::unique_ptr<ImageReader> reader = make_image_reader(source, failure);
+        ASSERT_TRUE(reader != nullptr && reader->open({}, failure)) << failure.message;
+        EXPECT_EQ(reader->count_pages(pages, failure), c.kind == ImageErrorKind::none) << c.what;
+        EXPECT_EQ(failure.kind, c.kind) << c.what;
+        EXPECT_EQ(failure.message, c.message) << c.what;
+        EXPECT_EQ(pages, c.pages) << c.what;
     }
 }
 
