@@ -91,17 +91,18 @@ build_jpeg_and_tiff() {
         "$jpeg_source/debian/copyright" "$prefix/share/licences/libjpeg-turbo/"
     local jpeg_seconds=$((SECONDS - start))
 
-    # libtiff: Deflate (zlib), JPEG (the libjpeg above), LZW and PackBits; no other codec, no
-    # C++ API, tools, tests or documents.
+    # libtiff: Deflate (zlib), JPEG (the libjpeg above), LZW and PackBits, and for scans the
+    # fax codecs (CCITT RLE, RLE/W, Group 3 and 4) and the 2- and 4-bit grey of NeXT and
+    # ThunderScan; no other codec, no C++ API, tools, tests or documents.
     start=$SECONDS
     if ! CFLAGS=$cflags cmake -S "$tiff_source" -B "$work/build/tiff" "${toolchain[@]}" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
         -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF -Dcxx=OFF \
         -Dzlib=ON -DZLIB_INCLUDE_DIR="$zlib_include" -DZLIB_LIBRARY="$zlib_library" \
         -Djpeg=ON -DJPEG_INCLUDE_DIR="$prefix/include" -DJPEG_LIBRARY="$prefix/lib/libjpeg.a" \
-        -Dlzw=ON -Dpackbits=ON \
+        -Dlzw=ON -Dpackbits=ON -Dccitt=ON -Dthunder=ON -Dnext=ON \
         -Dold-jpeg=OFF -Djpeg12=OFF -Dpixarlog=OFF -Dlibdeflate=OFF -Djbig=OFF -Dlerc=OFF \
-        -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Dccitt=OFF -Dthunder=OFF -Dnext=OFF -Dlogluv=OFF \
+        -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Dlogluv=OFF \
         -Dmdi=OFF -Dtiff-opengl=OFF -Dsphinx=OFF \
         >"$work/logs/tiff.log" 2>&1 ||
         ! cmake --build "$work/build/tiff" -j "$jobs" --target tiff >>"$work/logs/tiff.log" 2>&1

@@ -44,7 +44,8 @@ ImageFormat image_format_of(const uint8_t* bytes, size_t size) {
     return ImageFormat::unknown;
 }
 
-std::unique_ptr<ImageReader> make_image_reader(ByteSource& source, ImageError& failure) {
+std::unique_ptr<ImageReader> make_image_reader(ByteSource& source, ImageError& failure,
+                                               uint32_t page) {
     uint8_t head[8];
     const size_t got = source.read(head, sizeof head);
     if (!source.error.empty()) {
@@ -59,13 +60,20 @@ std::unique_ptr<ImageReader> make_image_reader(ByteSource& source, ImageError& f
         image_fail(failure, ImageErrorKind::bad_input, "the file is empty");
         return nullptr;
     }
-    switch (image_format_of(head, got)) {
+    const ImageFormat format = image_format_of(head, got);
+    if (page > 0 && (format == ImageFormat::png || format == ImageFormat::jpeg)) {
+        image_fail(failure, ImageErrorKind::bad_input,
+                   std::string(format == ImageFormat::png ? "a PNG" : "a JPEG") +
+                       " holds one page, so no page " + std::to_string(page + 1));
+        return nullptr;
+    }
+    switch (format) {
     case ImageFormat::png:
         return std::make_unique<PngReader>(source);
     case ImageFormat::jpeg:
         return std::make_unique<JpegReader>(source);
     case ImageFormat::tiff:
-        return std::make_unique<TiffReader>(source);
+        return std::make_unique<TiffReader>(source, page);
     case ImageFormat::unknown:
         break;
     }

@@ -1,7 +1,8 @@
 // What every image reader (PNG, JPEG, TIFF) gives the code above it: the layout of the rows it
 // decodes, the rows top to bottom or the whole image at once, what of the file's metadata bfrun
-// carries into its output, and warnings for what it dropped. Which reader reads a file is
-// decided by the file's first bytes, never by its name.
+// carries into its output, and warnings for what it dropped; for a file of several pages (a
+// TIFF's directories), how many there are, each page read by a reader of its own. Which reader
+// reads a file is decided by the file's first bytes, never by its name.
 #pragma once
 
 #include <cstddef>
@@ -74,6 +75,13 @@ class ImageReader {
     virtual bool read_image(uint8_t* image, ImageError& failure);
     // After the last row: the rest of the file, and its checks.
     virtual bool finish(ImageError& failure) = 0;
+    // The pages of the file, after open(): 1 but for a TIFF, where it is the number of
+    // directories (tiff_reader.h); false, with pages 0 and a failure, for a TIFF whose chain of
+    // directories is damaged or too long.
+    virtual bool count_pages(uint32_t& pages, ImageError& /*failure*/) {
+        pages = 1;
+        return true;
+    }
 
   protected:
     ImageLayout layout_;
@@ -87,5 +95,7 @@ enum class ImageFormat { png, jpeg, tiff, unknown };
 ImageFormat image_format_of(const uint8_t* bytes, size_t size);
 
 // The reader for what `source` holds, the source back at its first byte; null with a
-// bad_input failure ("not a PNG, JPEG or TIFF file") for anything else.
-std::unique_ptr<ImageReader> make_image_reader(ByteSource& source, ImageError& failure);
+// bad_input failure ("not a PNG, JPEG or TIFF file") for anything else. `page` (from 0) is the
+// page its open() reads; past 0 only a TIFF has one, which open() refuses when the file lacks it.
+std::unique_ptr<ImageReader> make_image_reader(ByteSource& source, ImageError& failure,
+                                               uint32_t page = 0);

@@ -12,6 +12,9 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "bfrun/image/resolution.h"
+#include "bfrun/image/tiff_directories.h"
+
 struct JpegDecoder {
     jpeg_decompress_struct cinfo{};
     jpeg_error_mgr errors{};
@@ -226,35 +229,29 @@ bool JpegReader::open(const ReadLimits& limits, ImageError& failure) {
     return run_step(&d, Step::start, nullptr, 0) || fail(failure);
 }
 
+// The resolution from JFIF's density where it has a unit, else from the Exif block's IFD0
+// (cameras leave JFIF's at 1:1 without a unit), else JFIF's aspect alone.
 void JpegReader::read_metadata() {
     const jpeg_decompress_struct& c = decoder_->cinfo;
-    if (c.saw_JFIF_marker && c.X_density > 0 && c.Y_density > 0) {
-        // Dots per inch or per centimetre, to pixels per metre rounded to the nearest.
-        auto per_metre = [&](uint32_t density) {
-            return c.density_unit == 1 ? (density * 10000 + 127) / 254 : density * 100;
-        };
-        if (c.density_unit == 1 || c.density_unit == 2) {
-            metadata_.has_resolution = true;
-            metadata_.unit = 1;
-            metadata_.pixels_per_unit_x = per_metre(c.X_density);
-            metadata_.pixels_per_unit_y = per_metre(c.Y_density);
-        } else if (c.density_unit == 0 && c.X_density != c.Y_density) {
-            // An aspect ratio alone; square pixels need no word.
-            metadata_.has_resolution = true;
-            metadata_.unit = 0;
-            metadata_.pixels_per_unit_x = c.X_density;
-            metadata_.pixels_per_unit_y = c.Y_density;
-        }
-    }
+    const Rational x = {c.X_density, 1}, y = {c.Y_density, 1};
+    const bool jfif = c.saw_JFIF_marker;
+    if (jfif && (c.density_unit == 1 || c.density_unit == 2))
+        set_resolution(metadata_, x, y, static_cast<ResolutionUnit>(c.density_unit + 1));
     static const uint8_t exif[6] = {'E', 'x', 'i', 'f', 0, 0};
     for (jpeg_saved_marker_ptr m = c.marker_list; m != nullptr; m = m->next) {
         if (m->marker != JPEG_APP0 + 1 || m->data_length <= sizeof exif ||
             std::memcmp(m->data, exif, sizeof exif) != 0)
             continue;
+        MemorySource stream(m->data + sizeof exif, m->data_length - sizeof exif);
+        TiffHeader header;
+        if (!metadata_.has_resolution && read_tiff_header(stream, header))
+            set_resolution(metadata_, read_tiff_resolution(stream, header, header.first_directory));
         metadata_.chunks.push_back(
             {"eXIf", std::vector<uint8_t>(m->data + sizeof exif, m->data + m->data_length), false});
         break;
     }
+    if (!metadata_.has_resolution && jfif && c.density_unit == 0)
+        set_resolution(metadata_, x, y, ResolutionUnit::none);
 }
 
 bool JpegReader::read_row(uint8_t* row, ImageError& failure) {

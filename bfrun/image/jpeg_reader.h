@@ -4,9 +4,9 @@
 // before anything is decoded, and libjpeg's memory is bounded by the limits (a progressive
 // file's coefficients are held whole). libjpeg fills what a damaged or cut file lacks with
 // grey and goes on after a warning: here its first warning refuses the file, in libjpeg's own
-// words. A CMYK or YCCK file (Adobe's) is described but not decoded. The JFIF density becomes
-// the resolution; the Exif block (APP1) is carried as it is, so the pixels stay in stored
-// order and the orientation travels in it.
+// words. A CMYK or YCCK file (Adobe's) is described but not decoded. The resolution is JFIF's
+// density, or the Exif block's where JFIF gives no unit; the Exif block (APP1) is carried as it
+// is, so the pixels stay in stored order and the orientation travels in it.
 #pragma once
 
 #include <cstdint>

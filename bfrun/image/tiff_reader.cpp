@@ -1,12 +1,13 @@
 #include "bfrun/image/tiff_reader.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include <tiffio.h>
+
+#include "bfrun/image/tiff_directories.h"
 
 namespace {
 
@@ -55,12 +56,6 @@ const char* photometric_name(uint16_t photometric) {
     default:
         return nullptr;
     }
-}
-
-// Pixels per unit from a TIFF resolution, 0 where it does not fit pHYs.
-uint32_t per_unit(double value) {
-    if (!std::isfinite(value) || value < 0.5 || value > 0x7FFFFFFF) return 0;
-    return static_cast<uint32_t>(std::lround(value));
 }
 
 } // namespace
@@ -125,7 +120,7 @@ struct TiffReader::Callbacks {
     }
 };
 
-TiffReader::TiffReader(ByteSource& source) : source_(source) {}
+TiffReader::TiffReader(ByteSource& source, uint32_t page) : source_(source), page_(page) {}
 
 TiffReader::~TiffReader() {
     if (tiff_ != nullptr) TIFFClose(tiff_);
@@ -160,12 +155,21 @@ bool TiffReader::open(const ReadLimits& limits, ImageError& failure) {
         options, static_cast<tmsize_t>(std::min<uint64_t>(memory_limit_, INT64_MAX)));
     TIFFOpenOptionsSetErrorHandlerExtR(options, Callbacks::on_error, this);
     TIFFOpenOptionsSetWarningHandlerExtR(options, Callbacks::on_warning, this);
-    // "m": read, never map the file (the source is no file libtiff could map).
-    tiff_ = TIFFClientOpenExt("TIFF", "rm", this, Callbacks::read, Callbacks::write,
+    // "m": read, never map the file (the source is no file libtiff could map); "h": the header
+    // alone, the page's directory is read next.
+    tiff_ = TIFFClientOpenExt("TIFF", "rmh", this, Callbacks::read, Callbacks::write,
                               Callbacks::seek, Callbacks::close, Callbacks::size, Callbacks::map,
                               Callbacks::unmap, options);
     TIFFOpenOptionsFree(options);
     if (tiff_ == nullptr || !problem_.empty()) return fail("in its header or directory", failure);
+    if (!TIFFSetDirectory(tiff_, page_) || !problem_.empty()) {
+        if (page_ > 0 && problem_.empty())
+            return image_fail(failure, ImageErrorKind::bad_input,
+                              "the TIFF has no page " + std::to_string(page_ + 1));
+        return fail(page_ == 0 ? "in its header or directory"
+                               : "in the directory of page " + std::to_string(page_ + 1),
+                    failure);
+    }
     if (!describe(limits, failure)) return false;
     read_resolution();
     decoding_ = true;
@@ -282,6 +286,9 @@ bool TiffReader::describe(const ReadLimits& limits, ImageError& failure) {
     // (planes), or one row of tiles.
     separate_ = planar == PLANARCONFIG_SEPARATE && samples_ > 1;
     tiled_ = TIFFIsTiled(tiff_) != 0;
+    uncompressed_ = compression == COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff_, TIFFTAG_ROWSPERSTRIP, &rows_per_strip_);
+    rows_per_strip_ = std::max<uint32_t>(1, rows_per_strip_);
     const int planes = separate_ ? (alpha_ >= 0 ? alpha_ + 1 : colours_) : 1;
     const uint64_t plane_samples = separate_ ? 1 : samples_;
     band_row_bytes_ = static_cast<size_t>((uint64_t{width} * plane_samples * bits_ + 7) / 8);
@@ -304,9 +311,7 @@ bool TiffReader::describe(const ReadLimits& limits, ImageError& failure) {
         band_row_bytes_ =
             static_cast<size_t>((uint64_t{width} + tile_width_ - 1) / tile_width_ * tile_row_bytes);
     } else if (separate_) {
-        uint32_t rows_per_strip = 0;
-        TIFFGetFieldDefaulted(tiff_, TIFFTAG_ROWSPERSTRIP, &rows_per_strip);
-        band_rows_ = std::max<uint32_t>(1, std::min(rows_per_strip, height));
+        band_rows_ = std::max<uint32_t>(1, std::min(rows_per_strip_, height));
     } else {
         band_rows_ = 1;
         band_row_bytes_ = static_cast<size_t>(TIFFScanlineSize64(tiff_));
@@ -325,21 +330,33 @@ bool TiffReader::describe(const ReadLimits& limits, ImageError& failure) {
     return true;
 }
 
+// The page's directory read again for its resolution as stored, then the source back where
+// libtiff left it.
 void TiffReader::read_resolution() {
-    float x = 0, y = 0;
-    uint16_t unit = RESUNIT_NONE;
-    if (!TIFFGetField(tiff_, TIFFTAG_XRESOLUTION, &x) ||
-        !TIFFGetField(tiff_, TIFFTAG_YRESOLUTION, &y))
-        return;
-    TIFFGetField(tiff_, TIFFTAG_RESOLUTIONUNIT, &unit);
-    // Per inch or per centimetre to per metre; without a unit, the aspect alone.
-    const double scale = unit == RESUNIT_INCH ? 1 / 0.0254 : unit == RESUNIT_CENTIMETER ? 100 : 1;
-    const uint32_t across = per_unit(x * scale), down = per_unit(y * scale);
-    if (across == 0 || down == 0) return;
-    metadata_.has_resolution = true;
-    metadata_.unit = unit == RESUNIT_INCH || unit == RESUNIT_CENTIMETER ? 1 : 0;
-    metadata_.pixels_per_unit_x = across;
-    metadata_.pixels_per_unit_y = down;
+    TiffHeader header;
+    if (read_tiff_header(source_, header))
+        set_resolution(metadata_,
+                       read_tiff_resolution(source_, header, TIFFCurrentDirOffset(tiff_)));
+    source_.seek(position_);
+}
+
+// Uncompressed data is read as it lies: libtiff reads what the rows need from the strip's or
+// tile's offset, past its byte count, so one that holds less is refused before it is read.
+bool TiffReader::holds_its_rows(uint32_t strile, uint32_t y, uint32_t x, ImageError& failure) {
+    if (!uncompressed_) return true;
+    const uint32_t first = tiled_ ? y : y - y % rows_per_strip_;
+    const uint64_t need =
+        tiled_ ? TIFFTileSize64(tiff_)
+               : TIFFVStripSize64(tiff_, std::min(rows_per_strip_, layout_.height - first));
+    const uint64_t held = TIFFGetStrileByteCount(tiff_, strile);
+    if (held >= need) return true;
+    failed_ = true;
+    return image_fail(failure, ImageErrorKind::bad_input,
+                      std::string("the TIFF is damaged: ") + (tiled_ ? "tile " : "strip ") +
+                          std::to_string(strile) + " is shorter than its rows need (" +
+                          std::to_string(held) + " of " + std::to_string(need) +
+                          " bytes), at row " + std::to_string(first) +
+                          (tiled_ ? ", column " + std::to_string(x) : ""));
 }
 
 bool TiffReader::read_band(uint32_t top, ImageError& failure) {
@@ -347,6 +364,7 @@ bool TiffReader::read_band(uint32_t top, ImageError& failure) {
     if (!tiled_) {
         for (size_t p = 0; p < band_.size(); ++p) {
             const uint32_t strip = TIFFComputeStrip(tiff_, top, static_cast<uint16_t>(p));
+            if (!holds_its_rows(strip, top, 0, failure)) return false;
             if (TIFFReadEncodedStrip(tiff_, strip, band_[p].data(),
                                      static_cast<tmsize_t>(band_[p].size())) < 0 ||
                 !problem_.empty())
@@ -358,6 +376,8 @@ bool TiffReader::read_band(uint32_t top, ImageError& failure) {
         const size_t rows = std::min(tile_length, layout_.height - top);
         for (size_t p = 0; p < band_.size(); ++p)
             for (uint32_t x = 0; x < layout_.width; x += tile_width_) {
+                const uint32_t tile = TIFFComputeTile(tiff_, x, top, 0, static_cast<uint16_t>(p));
+                if (!holds_its_rows(tile, top, x, failure)) return false;
                 if (TIFFReadTile(tiff_, tile_.data(), x, top, 0, static_cast<uint16_t>(p)) < 0 ||
                     !problem_.empty())
                     return fail(where + ", column " + std::to_string(x), failure);
@@ -448,6 +468,9 @@ bool TiffReader::read_row(uint8_t* row, ImageError& failure) {
         return image_fail(failure, ImageErrorKind::bad_input, "no more rows to read");
     const uint32_t y = rows_read_;
     if (!separate_ && !tiled_) {
+        const uint32_t strip = TIFFComputeStrip(tiff_, y, 0);
+        if (strip != strip_checked_ && !holds_its_rows(strip, y, 0, failure)) return false;
+        strip_checked_ = strip;
         if (TIFFReadScanline(tiff_, band_[0].data(), y, 0) < 0 || !problem_.empty())
             return fail("in row " + std::to_string(y), failure);
         band_top_ = y;
@@ -463,4 +486,35 @@ bool TiffReader::finish(ImageError& failure) {
     if (failed_ || layout_.cmyk || rows_read_ < layout_.height)
         return image_fail(failure, ImageErrorKind::bad_input, "the image was not read to its end");
     return true;
+}
+
+bool TiffReader::count_pages(uint32_t& pages, ImageError& failure) {
+    TiffHeader header;
+    DirectoryChain chain = DirectoryChain::unreadable;
+    uint32_t counted = 0;
+    pages = 0;
+    if (read_tiff_header(source_, header))
+        chain = count_tiff_directories(source_, header, kTiffPageLimit, counted);
+    source_.seek(position_);
+    if (!source_.error.empty())
+        return image_fail(failure, ImageErrorKind::bad_input, "cannot read it: " + source_.error);
+    switch (chain) {
+    case DirectoryChain::ends:
+        pages = counted;
+        return true;
+    case DirectoryChain::loops:
+        return image_fail(failure, ImageErrorKind::bad_input,
+                          "the TIFF is damaged: the directory after page " +
+                              std::to_string(counted) + " is one before it (IFD looping)");
+    case DirectoryChain::unreadable:
+        return image_fail(failure, ImageErrorKind::bad_input,
+                          "the TIFF is damaged: the directory of page " +
+                              std::to_string(counted + 1) +
+                              " lies past the end of the file or cannot be read");
+    case DirectoryChain::too_long:
+        break;
+    }
+    return image_fail(failure, ImageErrorKind::too_large,
+                      "the TIFF has more than " + std::to_string(kTiffPageLimit) +
+                          " pages, more than bfrun reads");
 }

@@ -80,13 +80,7 @@ struct MemoryFile {
     static void unmap(thandle_t, void*, toff_t) {}
 };
 
-} // namespace
-
-std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
-    MemoryFile file;
-    TIFF* tif =
-        TIFFClientOpen("test", "w", &file, MemoryFile::read, MemoryFile::write, MemoryFile::seek,
-                       MemoryFile::close, MemoryFile::size, MemoryFile::map, MemoryFile::unmap);
+void write_page(TIFF* tif, const TestTiff& t) {
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, t.width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, t.height);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, t.photometric);
@@ -94,6 +88,8 @@ std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, t.bits);
     TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, t.sample_format);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, t.compression);
+    if (t.t4_options != 0) TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, t.t4_options);
+    if (t.fill_order != 0) TIFFSetField(tif, TIFFTAG_FILLORDER, t.fill_order);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, t.planar);
     if (t.extra_sample != 0) {
         const uint16_t kinds[1] = {t.extra_sample};
@@ -123,7 +119,11 @@ std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
                        row + (x * t.samples_per_pixel + p + 1) * bytes);
         return out;
     };
-    if (t.tile != 0) {
+    if (!t.coded.empty()) {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, t.height);
+        TIFFWriteRawStrip(tif, 0, const_cast<uint8_t*>(t.coded.data()),
+                          static_cast<tmsize_t>(t.coded.size()));
+    } else if (t.tile != 0) {
         TIFFSetField(tif, TIFFTAG_TILEWIDTH, t.tile);
         TIFFSetField(tif, TIFFTAG_TILELENGTH, t.tile);
         const size_t tile_row = t.tile * plane_samples * t.bits / 8;
@@ -150,30 +150,97 @@ std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
                 TIFFWriteScanline(tif, row.data(), y, static_cast<uint16_t>(p));
             }
     }
+}
+
+TIFF* open_memory(MemoryFile& file, const char* mode) {
+    return TIFFClientOpen("test", mode, &file, MemoryFile::read, MemoryFile::write,
+                          MemoryFile::seek, MemoryFile::close, MemoryFile::size, MemoryFile::map,
+                          MemoryFile::unmap);
+}
+
+// The first byte of a tag's entry in the first directory of a little-endian file.
+size_t entry_of(const std::vector<uint8_t>& file, uint16_t tag) {
+    auto get = [&](size_t at) { return uint32_t{file[at]} | uint32_t{file[at + 1]} << 8; };
+    const size_t ifd = get(4) | get(6) << 16;
+    for (size_t entry = ifd + 2; entry < ifd + 2 + 12 * get(ifd); entry += 12)
+        if (get(entry) == tag) return entry;
+    return 0;
+}
+
+void put_little_endian(std::vector<uint8_t>& file, size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        file[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint32_t little_endian32(const std::vector<uint8_t>& file, size_t at) {
+    return uint32_t{file[at]} | uint32_t{file[at + 1]} << 8 | uint32_t{file[at + 2]} << 16 |
+           uint32_t{file[at + 3]} << 24;
+}
+
+} // namespace
+
+std::vector<uint8_t> encode_test_tiff_pages(const std::vector<TestTiff>& pages) {
+    MemoryFile file;
+    TIFF* tif = open_memory(file, "w");
+    for (size_t i = 0; i < pages.size(); ++i) {
+        write_page(tif, pages[i]);
+        if (i + 1 < pages.size()) TIFFWriteDirectory(tif);
+    }
     TIFFClose(tif);
     return file.bytes;
 }
 
+std::vector<uint8_t> encode_test_tiff(const TestTiff& t) {
+    return encode_test_tiff_pages({t});
+}
+
+std::vector<uint8_t> libtiff_rows(const std::vector<uint8_t>& bytes, uint16_t page) {
+    MemoryFile file;
+    file.bytes = bytes;
+    TIFF* tif = open_memory(file, "rm");
+    std::vector<uint8_t> rows;
+    if (tif != nullptr && TIFFSetDirectory(tif, page)) {
+        uint32_t height = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+        std::vector<uint8_t> row(static_cast<size_t>(TIFFScanlineSize64(tif)));
+        for (uint32_t y = 0; y < height && TIFFReadScanline(tif, row.data(), y, 0) >= 0; ++y)
+            rows.insert(rows.end(), row.begin(), row.end());
+    }
+    if (tif != nullptr) TIFFClose(tif);
+    return rows;
+}
+
 void set_tiff_short(std::vector<uint8_t>& file, uint16_t tag, uint16_t value) {
-    auto get = [&](size_t at, int bytes) {
-        uint32_t v = 0;
-        for (int i = bytes - 1; i >= 0; --i)
-            v = v << 8 | file[at + i];
-        return v;
-    };
-    const size_t ifd = get(4, 4);
-    for (size_t entry = ifd + 2; entry < ifd + 2 + 12 * get(ifd, 2); entry += 12)
-        if (get(entry, 2) == tag) {
-            file[entry + 8] = static_cast<uint8_t>(value);
-            file[entry + 9] = static_cast<uint8_t>(value >> 8);
-        }
+    const size_t entry = entry_of(file, tag);
+    if (entry != 0) put_little_endian(file, entry + 8, value, 2);
+}
+
+void set_tiff_number(std::vector<uint8_t>& file, uint16_t tag, size_t index, uint32_t value) {
+    const size_t entry = entry_of(file, tag);
+    if (entry == 0) return;
+    const int bytes = file[entry + 2] == 3 ? 2 : 4; // SHORT or LONG
+    // In the entry when all values fit its 4 bytes, elsewhere otherwise.
+    const size_t values = little_endian32(file, entry + 4) * bytes <= 4
+                              ? entry + 8
+                              : little_endian32(file, entry + 8);
+    put_little_endian(file, values + index * bytes, value, bytes);
+}
+
+void set_tiff_rational(std::vector<uint8_t>& file, uint16_t tag, uint32_t numerator,
+                       uint32_t denominator) {
+    const size_t entry = entry_of(file, tag);
+    if (entry == 0) return;
+    const size_t at = little_endian32(file, entry + 8);
+    put_little_endian(file, at, numerator, 4);
+    put_little_endian(file, at + 4, denominator, 4);
 }
 
 ImageError read_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
-                           ImageLayout* layout, const ReadLimits& limits, ImageMetadata* metadata) {
+                           ImageLayout* layout, const ReadLimits& limits, ImageMetadata* metadata,
+                           uint32_t page) {
     MemorySource source(file);
     ImageError failure;
-    const std::unique_ptr<ImageReader> reader = make_image_reader(source, failure);
+    const std::unique_ptr<ImageReader> reader = make_image_reader(source, failure, page);
     if (reader == nullptr || !reader->open(limits, failure)) return failure;
     const ImageLayout& l = reader->layout();
     if (layout != nullptr) *layout = l;

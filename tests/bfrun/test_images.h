@@ -28,21 +28,36 @@ struct TestTiff {
     uint16_t extra_sample = 0; // the ExtraSamples kind of the sample after the colours
     uint16_t sample_format = 1;
     uint16_t compression = 1;
-    uint16_t planar = 1; // 2: each sample in a plane of its own
-    uint32_t tile = 0;   // tile width and length; 0 for strips
+    uint32_t t4_options = 0; // Group 3: 1 for 2-D coding
+    uint16_t fill_order = 0; // 2: the lowest bit first
+    uint16_t planar = 1;     // 2: each sample in a plane of its own
+    uint32_t tile = 0;       // tile width and length; 0 for strips
     uint32_t rows_per_strip = 0;
     float x_resolution = 0, y_resolution = 0;
     uint16_t resolution_unit = 0;
     std::vector<uint16_t> colour_map; // all reds, then greens, then blues
     std::vector<uint8_t> samples;     // rows interleaved and packed as TIFF stores them
+    // Instead of the samples, the one strip coded as `compression` codes it, for the codecs
+    // libtiff only decodes.
+    std::vector<uint8_t> coded;
 };
 
 std::vector<uint8_t> encode_test_tiff(const TestTiff& t);
+// One page after another, each a directory of its own.
+std::vector<uint8_t> encode_test_tiff_pages(const std::vector<TestTiff>& pages);
+// libtiff's own decoding of a page's rows (TIFFReadScanline), packed as the file stores them.
+std::vector<uint8_t> libtiff_rows(const std::vector<uint8_t>& file, uint16_t page);
 // Sets a SHORT tag of the first directory of a little-endian file, for values libtiff will not
 // write (a compression it was built without).
 void set_tiff_short(std::vector<uint8_t>& file, uint16_t tag, uint16_t value);
+// Value `index` of a SHORT or LONG tag of the first directory of a little-endian file.
+void set_tiff_number(std::vector<uint8_t>& file, uint16_t tag, size_t index, uint32_t value);
+// The one RATIONAL of a tag of the first directory of a little-endian file.
+void set_tiff_rational(std::vector<uint8_t>& file, uint16_t tag, uint32_t numerator,
+                       uint32_t denominator);
 
-// Reads the whole file through the reader make_image_reader picks, row by row, then the end.
+// Reads the whole file (or a page of it) through the reader make_image_reader picks, row by
+// row, then the end.
 ImageError read_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
                            ImageLayout* layout = nullptr, const ReadLimits& limits = {},
-                           ImageMetadata* metadata = nullptr);
+                           ImageMetadata* metadata = nullptr, uint32_t page = 0);

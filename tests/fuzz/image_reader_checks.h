@@ -8,7 +8,7 @@
 // Checked on every input, and the input aborts when one fails:
 //   - a refused file gets a status and one printable line that says why;
 //   - a file the reader takes has the layout the rows are made of (2 or 4 channels, 8 or 16
-//     bits, rows of width x channels x bytes), within the limits.
+//     bits, rows of width x channels x bytes), within the limits, and at least one page.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -56,6 +56,12 @@ inline int read_to_the_end(ImageReader* reader) {
             read = reader->read_row(rows.data() + y * layout.row_bytes, failure);
     }
     if (!read || !reader->finish(failure)) require_one_line(failure);
+    uint32_t pages = 0;
+    ImageError counting;
+    if (reader->count_pages(pages, counting))
+        require(pages >= 1);
+    else
+        require_one_line(counting);
     return 0;
 }
 

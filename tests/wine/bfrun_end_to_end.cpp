@@ -475,10 +475,10 @@ void stops() {
                        "stops.out.png", c.status, run_test_host);
 }
 
-// JPEG and TIFF files: a progressive colour JPEG against what bfrun's reader decodes of it,
-// a tiled 16-bit RGBA TIFF against the samples written; a CMYK JPEG offered to the module as
-// CMYK, which refuses it; a cut JPEG, a floating-point TIFF and a CCITT one refused as bad
-// input.
+// JPEG and TIFF files: a progressive colour JPEG and a CCITT Group 4 TIFF against what bfrun's
+// reader decodes of them, a tiled 16-bit RGBA TIFF against the samples written; a CMYK JPEG
+// offered to the module as CMYK, which refuses it; a cut JPEG, a floating-point TIFF and an
+// LZMA one refused as bad input.
 void formats() {
     TestPng rgba = random_test_png(45, 30, 4, 8, 91);
     TestJpeg jpeg;
@@ -523,17 +523,32 @@ void formats() {
     tiff.samples.resize(tiff.samples.size() * 2);
     write_bytes("formats.float.tif", encode_test_tiff(tiff));
     expect_failure("apply formats.float.tif formats.out.png", "formats.out.png", 2);
-    // CCITT Group 4, which bfrun's libtiff is built without.
+    // A bilevel scan, white at 0, in CCITT Group 4.
+    TestTiff fax;
+    fax.width = 45;
+    fax.height = 30;
+    fax.photometric = 0;
+    fax.samples_per_pixel = 1;
+    fax.bits = 1;
+    fax.compression = 4;
+    fax.samples.assign(rgba.samples.begin(), rgba.samples.begin() + 6 * 30);
+    const std::vector<uint8_t> fax_file = encode_test_tiff(fax);
+    write_bytes("formats.fax.tif", fax_file);
+    TestPng scan = random_test_png(45, 30, 2, 8, 93);
+    const ImageError fax_failure = read_test_image(fax_file, &scan.samples);
+    CHECK(fax_failure.kind == ImageErrorKind::none, "the G4 TIFF: %s", fax_failure.message.c_str());
+    filter_file_and_check("formats_fax", "formats.fax.tif", scan);
+    // LZMA, which bfrun's libtiff is built without.
     tiff = TestTiff{};
     tiff.width = tiff.height = 1;
     tiff.samples = {0, 0, 0};
-    std::vector<uint8_t> fax = encode_test_tiff(tiff);
-    set_tiff_short(fax, 259, 4);
-    write_bytes("formats.fax.tif", fax);
+    std::vector<uint8_t> lzma = encode_test_tiff(tiff);
+    set_tiff_short(lzma, 259, 34925);
+    write_bytes("formats.lzma.tif", lzma);
     said.clear();
-    CHECK(run_bfrun("apply formats.fax.tif formats.out.png", &said, true) == 2, "a G4 TIFF");
-    CHECK(said == "bfrun: formats.fax.tif: the TIFF's image is compressed with CCITT Group 4 "
-                  "(compression 4), which bfrun does not read\n",
+    CHECK(run_bfrun("apply formats.lzma.tif formats.out.png", &said, true) == 2, "an LZMA TIFF");
+    CHECK(said == "bfrun: formats.lzma.tif: the TIFF's image is compressed with LZMA "
+                  "(compression 34925), which bfrun does not read\n",
           "said: %s", said.c_str());
 }
 

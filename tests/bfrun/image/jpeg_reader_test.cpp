@@ -1,10 +1,12 @@
 // The JPEG reader on files libjpeg writes: grey and colour at their values (within JPEG's
-// loss), progressive as baseline, CMYK described, the density and Exif read; limits, cut and
-// damaged files refused rather than filled in with grey.
+// loss), progressive as baseline, CMYK described, the density and Exif read, the resolution
+// from Exif where JFIF has no unit; limits, cut and damaged files refused rather than filled in
+// with grey.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
+#include "bfrun/image/resolution.h"
 #include "tests/bfrun/test_images.h"
 
 namespace {
@@ -22,6 +24,40 @@ TestJpeg two_blocks(int components, const std::vector<uint8_t>& left,
         image.samples.insert(image.samples.end(), colour.begin(), colour.end());
     }
     return image;
+}
+
+// An Exif block's TIFF stream: IFD0 with XResolution and YResolution and, unless `unit` is 0,
+// ResolutionUnit; the rationals after it.
+std::vector<uint8_t> exif_resolution(Rational x, Rational y, uint16_t unit, bool big_endian) {
+    std::vector<uint8_t> b;
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b.push_back(static_cast<uint8_t>(v >> 8 * (big_endian ? bytes - 1 - i : i)));
+    };
+    b.assign(2, big_endian ? 'M' : 'I');
+    put(42, 2);
+    put(8, 4);
+    const uint32_t entries = unit != 0 ? 3 : 2, values = 8 + 2 + 12 * entries + 4;
+    put(entries, 2);
+    for (uint32_t tag : {282, 283}) {
+        put(tag, 2);
+        put(5, 2); // RATIONAL
+        put(1, 4);
+        put(tag == 282 ? values : values + 8, 4);
+    }
+    if (unit != 0) {
+        put(296, 2);
+        put(3, 2); // SHORT, in the entry's first two bytes
+        put(1, 4);
+        put(unit, 2);
+        put(0, 2);
+    }
+    put(0, 4);
+    for (const Rational& r : {x, y}) {
+        put(r.numerator, 4);
+        put(r.denominator, 4);
+    }
+    return b;
 }
 
 void expect_near(const std::vector<uint8_t>& got, size_t at, std::vector<int> want) {
@@ -89,6 +125,41 @@ TEST(JpegReader, TheDensityAndTheExifBlockAreRead) {
     read_test_image(encode_test_jpeg(image), nullptr, nullptr, {}, &metadata);
     EXPECT_EQ(metadata.pixels_per_unit_x, 60000u);
     EXPECT_TRUE(metadata.chunks.empty());
+}
+
+TEST(JpegReader, TheResolutionIsExifsWhereJfifHasNoUnit) {
+    struct Case {
+        const char* what;
+        uint8_t jfif_unit;
+        std::vector<uint8_t> exif;
+        uint8_t unit;
+        uint32_t across, down;
+    };
+    const Case cases[] = {
+        {"Exif in inches", 0, exif_resolution({300, 1}, {300, 1}, 2, false), 1, 11811, 11811},
+        {"Exif without a unit tag: inches", 0, exif_resolution({72, 1}, {72, 1}, 0, false), 1, 2835,
+         2835},
+        {"Exif per centimetre, big-endian", 0, exif_resolution({118, 1}, {236, 2}, 3, true), 1,
+         11800, 11800},
+        {"Exif's aspect alone", 0, exif_resolution({5457, 1000}, {6667, 1000}, 1, false), 0, 5457,
+         6667},
+        {"JFIF's unit first", 1, exif_resolution({72, 1}, {72, 1}, 2, false), 1, 23622, 11811},
+        {"no Exif: JFIF's aspect, reduced", 0, {}, 0, 2, 1},
+    };
+    for (const Case& c : cases) {
+        TestJpeg image = two_blocks(1, {0}, {0});
+        image.density_unit = c.jfif_unit;
+        image.x_density = 600;
+        image.y_density = 300;
+        image.exif = c.exif;
+        ImageMetadata metadata;
+        ASSERT_EQ(read_test_image(encode_test_jpeg(image), nullptr, nullptr, {}, &metadata).kind,
+                  ImageErrorKind::none);
+        EXPECT_TRUE(metadata.has_resolution) << c.what;
+        EXPECT_EQ(metadata.unit, c.unit) << c.what;
+        EXPECT_EQ(metadata.pixels_per_unit_x, c.across) << c.what;
+        EXPECT_EQ(metadata.pixels_per_unit_y, c.down) << c.what;
+    }
 }
 
 TEST(JpegReader, LimitsAndDamageAreRefusedNotFilledIn) {

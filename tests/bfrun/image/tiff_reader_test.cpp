@@ -1,12 +1,14 @@
 // The TIFF reader on files libtiff writes: every kind it reads gives its samples exactly (grey
 // + alpha or RGBA), whatever the storage; associated alpha un-premultiplied by hand-worked
-// values; CMYK described; what it does not read refused saying what the file is; limits and
-// damage refused.
+// values; fax codecs and each page of a file as libtiff itself decodes them; CMYK described;
+// what it does not read refused saying what the file is; limits and damage refused; the
+// resolution as stored.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 
+#include "bfrun/image/resolution.h"
 #include "tests/bfrun/test_images.h"
 
 namespace {
@@ -29,6 +31,14 @@ std::vector<uint8_t> u16(std::initializer_list<uint16_t> values) {
     return bytes;
 }
 
+std::vector<uint8_t> noise(size_t size) {
+    std::vector<uint8_t> bytes(size);
+    uint32_t state = 12345;
+    for (uint8_t& b : bytes)
+        b = static_cast<uint8_t>((state = state * 1103515245 + 12345) >> 16);
+    return bytes;
+}
+
 // A random RGBA image of `bits`, stored as `base` says otherwise.
 TestTiff random_rgba(const TestTiff& base, uint32_t width, uint32_t height) {
     TestTiff t = base;
@@ -36,11 +46,32 @@ TestTiff random_rgba(const TestTiff& base, uint32_t width, uint32_t height) {
     t.height = height;
     t.samples_per_pixel = 4;
     t.extra_sample = 2; // unassociated alpha
-    t.samples.resize(size_t{width} * height * 4 * t.bits / 8);
-    uint32_t state = 12345;
-    for (uint8_t& b : t.samples)
-        b = static_cast<uint8_t>((state = state * 1103515245 + 12345) >> 16);
+    t.samples = noise(size_t{width} * height * 4 * t.bits / 8);
     return t;
+}
+
+// A random bilevel 37 x 21 image (5 bytes a row, the last 3 bits unused) coded as `compression`.
+TestTiff random_bilevel(uint16_t compression, uint16_t photometric) {
+    TestTiff t = tiff(37, photometric, 1, 1, noise(5 * 21));
+    t.height = 21;
+    t.compression = compression;
+    t.rows_per_strip = 8;
+    for (size_t y = 0; y < 21; ++y)
+        t.samples[y * 5 + 4] &= 0xF8;
+    return t;
+}
+
+// Bilevel rows as the reader gives them: grey + alpha, a set bit black where white is 0.
+std::vector<uint8_t> bilevel_grey(const std::vector<uint8_t>& packed, const TestTiff& t) {
+    std::vector<uint8_t> grey;
+    const size_t row_bytes = (t.width + 7) / 8;
+    for (size_t y = 0; y < t.height; ++y)
+        for (size_t x = 0; x < t.width; ++x) {
+            const bool set = (packed[y * row_bytes + x / 8] >> (7 - x % 8) & 1) != 0;
+            grey.push_back(set == (t.photometric == 1) ? 255 : 0);
+            grey.push_back(255);
+        }
+    return grey;
 }
 
 } // namespace
@@ -56,6 +87,12 @@ TEST(TiffReader, EveryKindItReadsGivesItsSamples) {
     unspecified.extra_sample = 0;
     TestTiff palette = tiff(2, 3, 1, 2, {0x60}); // indices 1, 2
     palette.colour_map = {0, 65535, 32896, 0, 0, 0, 257, 0, 0, 0, 514, 0};
+    TestTiff next = tiff(4, 1, 1, 2, {});
+    next.compression = 32766;
+    next.coded = {0x00, 0x1B}; // a literal row: 0, 1, 2, 3
+    TestTiff thunder = tiff(2, 1, 1, 4, {});
+    thunder.compression = 32809;
+    thunder.coded = {0xC3, 0xCF}; // two raw pixels: 3, 15
     struct Case {
         const char* what;
         TestTiff image;
@@ -73,6 +110,8 @@ TEST(TiffReader, EveryKindItReadsGivesItsSamples) {
         {"associated alpha 16", associated16, 4, 16, u16({32768, 0, 65535, 32768})},
         {"an extra sample dropped", unspecified, 2, 8, {9, 255, 8, 255}},
         {"palette, 16-bit map", palette, 4, 8, {255, 0, 0, 255, 128, 1, 2, 255}},
+        {"NeXT 2-bit", next, 2, 8, {0, 255, 85, 255, 170, 255, 255, 255}},
+        {"ThunderScan 4-bit", thunder, 2, 8, {51, 255, 255, 255}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> samples;
@@ -105,6 +144,121 @@ TEST(TiffReader, StripsTilesPlanesAndCodecsGiveTheSameSamples) {
         EXPECT_EQ(failure.kind, ImageErrorKind::none) << failure.message;
         EXPECT_EQ(layout.bits, t.bits);
         EXPECT_EQ(samples, t.samples) << "compression " << t.compression << ", tile " << t.tile;
+    }
+}
+
+TEST(TiffReader, FaxCodecsGiveWhatLibtiffDecodes) {
+    struct Case {
+        const char* what;
+        uint16_t compression, photometric;
+        uint32_t t4_options;
+        uint16_t fill_order;
+    };
+    const Case cases[] = {
+        {"Group 4, white is 0", 4, 0, 0, 0}, {"Group 4, black is 0, lowest bit first", 4, 1, 0, 2},
+        {"Group 3, 1-D", 3, 0, 0, 0},        {"Group 3, 2-D, lowest bit first", 3, 0, 1, 2},
+        {"CCITT RLE", 2, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        TestTiff t = random_bilevel(c.compression, c.photometric);
+        t.t4_options = c.t4_options;
+        t.fill_order = c.fill_order;
+        const std::vector<uint8_t> file = encode_test_tiff(t);
+        const std::vector<uint8_t> decoded = libtiff_rows(file, 0);
+        EXPECT_EQ(decoded, t.samples) << c.what;
+        std::vector<uint8_t> samples;
+        const ImageError failure = read_test_image(file, &samples);
+        EXPECT_EQ(failure.kind, ImageErrorKind::none) << c.what << ": " << failure.message;
+        EXPECT_EQ(samples, bilevel_grey(decoded, t)) << c.what;
+    }
+}
+
+TEST(TiffReader, EachPageIsReadAsLibtiffReadsIt) {
+    TestTiff grey = tiff(5, 1, 1, 8, noise(15)), lzw;
+    grey.height = 3;
+    grey.compression = 8;
+    lzw.compression = 5;
+    const TestTiff rgba = random_rgba(lzw, 4, 2), fax = random_bilevel(4, 0);
+    const std::vector<uint8_t> file = encode_test_tiff_pages({grey, rgba, fax});
+    std::vector<uint8_t> grey_alpha;
+    for (uint8_t g : libtiff_rows(file, 0))
+        grey_alpha.insert(grey_alpha.end(), {g, 255});
+    const std::vector<uint8_t> want[3] = {grey_alpha, libtiff_rows(file, 1),
+                                          bilevel_grey(libtiff_rows(file, 2), fax)};
+    for (uint32_t page = 0; page < 3; ++page) {
+        std::vector<uint8_t> samples;
+        const ImageError failure = read_test_image(file, &samples, nullptr, {}, nullptr, page);
+        EXPECT_EQ(failure.kind, ImageErrorKind::none) << page << ": " << failure.message;
+        EXPECT_EQ(samples, want[page]) << "page " << page;
+    }
+    EXPECT_EQ(want[1], rgba.samples);
+    EXPECT_EQ(read_test_image(file, nullptr, nullptr, {}, nullptr, 3).message,
+              "the TIFF has no page 4");
+    TestJpeg jpeg;
+    jpeg.width = jpeg.height = 8;
+    jpeg.components = 1;
+    jpeg.samples = noise(64);
+    EXPECT_EQ(read_test_image(encode_test_jpeg(jpeg), nullptr, nullptr, {}, nullptr, 1).message,
+              "a JPEG holds one page, so no page 2");
+}
+
+namespace {
+
+// A one-page file followed by `empty` directories of no entries; the last links to the first
+// (a loop) or past the end of the file.
+std::vector<uint8_t> chained(uint32_t empty, bool loop, bool past_end) {
+    std::vector<uint8_t> file = encode_test_tiff(tiff(1, 1, 1, 8, {5}));
+    auto at = [&](size_t i, int bytes) {
+        uint32_t v = 0;
+        for (int k = bytes - 1; k >= 0; --k)
+            v = v << 8 | file[i + k];
+        return v;
+    };
+    auto put = [&](size_t i, uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            file[i + k] = static_cast<uint8_t>(v >> 8 * k);
+    };
+    const uint32_t first = at(4, 4);
+    size_t link = first + 2 + 12 * at(first, 2);
+    for (uint32_t i = 0; i < empty; ++i) {
+        put(link, static_cast<uint32_t>(file.size()));
+        link = file.size() + 2;
+        file.resize(file.size() + 6, 0);
+    }
+    if (loop || past_end) put(link, loop ? first : static_cast<uint32_t>(file.size() + 100));
+    return file;
+}
+
+} // namespace
+
+TEST(TiffReader, PagesAreCountedWithinTheLimit) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> file;
+        uint32_t pages;
+        ImageErrorKind kind;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"the limit", chained(9999, false, false), 10000, ImageErrorKind::none, ""},
+        {"past the limit", chained(10000, false, false), 0, ImageErrorKind::too_large,
+         "the TIFF has more than 10000 pages, more than bfrun reads"},
+        {"a loop", chained(2, true, false), 0, ImageErrorKind::bad_input,
+         "the TIFF is damaged: the directory after page 3 is one before it (IFD looping)"},
+        {"past the end", chained(1, false, true), 0, ImageErrorKind::bad_input,
+         "the TIFF is damaged: the directory of page 3 lies past the end of the file or cannot "
+         "be read"},
+    };
+    for (const Case& c : cases) {
+        MemorySource source(c.file);
+        ImageError failure;
+        uint32_t pages = 0;
+        const std::unique_ptr<ImageReader> reader = make_image_reader(source, failure);
+        ASSERT_TRUE(reader != nullptr && reader->open({}, failure)) << failure.message;
+        EXPECT_EQ(reader->count_pages(pages, failure), c.kind == ImageErrorKind::none) << c.what;
+        EXPECT_EQ(failure.kind, c.kind) << c.what;
+        EXPECT_EQ(failure.message, c.message) << c.what;
+        EXPECT_EQ(pages, c.pages) << c.what;
     }
 }
 
@@ -163,25 +317,68 @@ TEST(TiffReader, LimitsAndDamageAreRefused) {
         EXPECT_NE(failure.message.find("the TIFF is damaged"), std::string::npos)
             << failure.message;
     }
+    // Uncompressed strips and tiles that hold less than their rows need (RGBA 37 pixels wide:
+    // 148 bytes a row, 37 a plane's row), refused before libtiff reads on past them.
+    TestTiff planes, planes4, strips;
+    planes.planar = planes4.planar = 2;
+    planes.rows_per_strip = strips.rows_per_strip = 8;
+    planes4.rows_per_strip = 4;
+    std::vector<uint8_t> short_plane = encode_test_tiff(random_rgba(planes, 37, 21));
+    std::vector<uint8_t> short_strip = encode_test_tiff(random_rgba(strips, 37, 21));
+    std::vector<uint8_t> more_rows = encode_test_tiff(random_rgba(planes4, 37, 21));
+    std::vector<uint8_t> short_tile = tiled;
+    set_tiff_number(short_plane, 279, 1, 100); // StripByteCounts
+    set_tiff_number(short_strip, 279, 2, 500);
+    set_tiff_number(more_rows, 278, 0, 8);     // RowsPerStrip over what the strips hold
+    set_tiff_number(short_tile, 325, 4, 1000); // TileByteCounts: 16 x 16 x 4 needed
+    const std::pair<std::vector<uint8_t>, const char*> short_data[] = {
+        {short_plane, "strip 1 is shorter than its rows need (100 of 296 bytes), at row 8"},
+        {short_strip, "strip 2 is shorter than its rows need (500 of 740 bytes), at row 16"},
+        {more_rows, "strip 0 is shorter than its rows need (148 of 296 bytes), at row 0"},
+        {short_tile, "tile 4 is shorter than its rows need (1000 of 1024 bytes), at row 16, "
+                     "column 16"},
+    };
+    for (const auto& [bad, message] : short_data) {
+        failure = read_test_image(bad, nullptr);
+        EXPECT_EQ(failure.kind, ImageErrorKind::bad_input) << message;
+        EXPECT_EQ(failure.message, std::string("the TIFF is damaged: ") + message);
+    }
 }
 
-TEST(TiffReader, TheResolutionIsRead) {
-    TestTiff t = tiff(1, 1, 1, 8, {5});
-    t.x_resolution = 600;
-    t.y_resolution = 300;
-    t.resolution_unit = 2; // inch
-    ImageMetadata metadata;
-    read_test_image(encode_test_tiff(t), nullptr, nullptr, {}, &metadata);
-    EXPECT_TRUE(metadata.has_resolution);
-    EXPECT_EQ(metadata.unit, 1);
-    EXPECT_EQ(metadata.pixels_per_unit_x, 23622u);
-    EXPECT_EQ(metadata.pixels_per_unit_y, 11811u);
-    t.resolution_unit = 3; // centimetre
-    read_test_image(encode_test_tiff(t), nullptr, nullptr, {}, &metadata);
-    EXPECT_EQ(metadata.pixels_per_unit_x, 60000u);
-    t.resolution_unit = 1; // no unit: the aspect alone
-    read_test_image(encode_test_tiff(t), nullptr, nullptr, {}, &metadata);
-    EXPECT_EQ(metadata.unit, 0);
-    EXPECT_EQ(metadata.pixels_per_unit_x, 600u);
-    EXPECT_EQ(metadata.pixels_per_unit_y, 300u);
+TEST(TiffReader, TheResolutionIsReadAsStored) {
+    struct Case {
+        uint16_t unit; // 0: no ResolutionUnit tag
+        Rational x, y;
+        bool has;
+        uint8_t phys_unit;
+        uint32_t across, down;
+    };
+    const Case cases[] = {
+        {2, {600, 1}, {300, 1}, true, 1, 23622, 11811}, // 600 / 0.0254 = 23622.05
+        {3, {600, 1}, {300, 1}, true, 1, 60000, 30000},
+        {0, {600, 1}, {300, 1}, true, 1, 23622, 11811}, // TIFF's default unit is the inch
+        {2, {1001, 10}, {1, 3}, true, 1, 3941, 13},     // 3940.94 and 13.12
+        {1, {600, 1}, {300, 1}, true, 0, 2, 1},
+        {1, {5457, 1000}, {6667, 1000}, true, 0, 5457, 6667}, // not 5 : 7
+        // 3000000001 : 10^9 passes 2^31 - 1: 3 + 1 / 715827882 is nearer than 3 : 1.
+        {1, {3000000001u, 1}, {1000000000, 1}, true, 0, 2147483647, 715827882},
+        {1, {300, 1}, {600, 2}, false, 0, 0, 0}, // square pixels: no pHYs
+    };
+    for (const Case& c : cases) {
+        TestTiff t = tiff(1, 1, 1, 8, {5});
+        t.x_resolution = t.y_resolution = 1;
+        t.resolution_unit = c.unit;
+        std::vector<uint8_t> file = encode_test_tiff(t);
+        set_tiff_rational(file, 282, c.x.numerator, c.x.denominator);
+        set_tiff_rational(file, 283, c.y.numerator, c.y.denominator);
+        ImageMetadata metadata;
+        read_test_image(file, nullptr, nullptr, {}, &metadata);
+        const std::string what = std::to_string(c.x.numerator) + " / " +
+                                 std::to_string(c.x.denominator) + ", unit " +
+                                 std::to_string(c.unit);
+        EXPECT_EQ(metadata.has_resolution, c.has) << what;
+        EXPECT_EQ(metadata.unit, c.phys_unit) << what;
+        EXPECT_EQ(metadata.pixels_per_unit_x, c.across) << what;
+        EXPECT_EQ(metadata.pixels_per_unit_y, c.down) << what;
+    }
 }
