@@ -14,8 +14,9 @@ required_packages+=(nasm libjpeg-dev libtiff-dev libdeflate-dev)
 #   MACHINE/build/deflate       a copy of libdeflate's source, built in place by its Makefile
 #   MACHINE/prefix/             include/, lib/libjpeg.a, lib/libtiff.a, lib/libdeflate.a and
 #                               share/licences/
-#   MACHINE/complete            the stamp: libjpeg-turbo and libtiff are in the prefix
-#   MACHINE/deflate-complete    the stamp: libdeflate is in the prefix
+#   MACHINE/complete            the stamp: libjpeg-turbo and libtiff are in the prefix, built by
+#                               the build_jpeg_and_tiff it holds the checksum of
+#   MACHINE/deflate-complete    the stamp: libdeflate is in the prefix, likewise
 # Remove MACHINE/ to build them anew.
 image_libraries=$build_root/image-libraries
 
@@ -24,13 +25,21 @@ image_libraries_prefix() {
     echo "$image_libraries/$1/prefix"
 }
 
-# Builds MACHINE's libraries unless they are there; one line with each library's time.
+# A build function's checksum, which its stamp holds: a changed configuration builds anew.
+build_recipe() {
+    declare -f "$1" | sha256sum | cut -d' ' -f1
+}
+
+# Builds MACHINE's libraries unless they are there as the build functions now make them; one
+# line with each library's time.
 ensure_image_libraries() {
     local machine=$1
-    if [ ! -f "$image_libraries/$machine/complete" ]; then
+    if [ "$(cat "$image_libraries/$machine/complete" 2>/dev/null)" != "$(build_recipe build_jpeg_and_tiff)" ]; then
         build_jpeg_and_tiff "$machine" || return 1
     fi
-    [ -f "$image_libraries/$machine/deflate-complete" ] || build_libdeflate "$machine"
+    if [ "$(cat "$image_libraries/$machine/deflate-complete" 2>/dev/null)" != "$(build_recipe build_libdeflate)" ]; then
+        build_libdeflate "$machine" || return 1
+    fi
 }
 
 build_jpeg_and_tiff() {
@@ -118,7 +127,7 @@ build_jpeg_and_tiff() {
     mkdir -p "$prefix/share/licences/libtiff"
     install -m 644 "$tiff_source/LICENSE.md" "$tiff_source/debian/copyright" \
         "$prefix/share/licences/libtiff/"
-    touch "$work/complete"
+    build_recipe build_jpeg_and_tiff >"$work/complete"
     echo "image libraries for $machine: libjpeg-turbo $jpeg_seconds s, libtiff $((SECONDS - start)) s"
 }
 
@@ -158,7 +167,7 @@ build_libdeflate() {
     install -m 644 "$source/libdeflate.h" "$prefix/include/"
     mkdir -p "$prefix/share/licences/libdeflate"
     install -m 644 "$source/COPYING" "$source/debian/copyright" "$prefix/share/licences/libdeflate/"
-    touch "$work/deflate-complete"
+    build_recipe build_libdeflate >"$work/deflate-complete"
     echo "libdeflate for $machine: $((SECONDS - start)) s"
 }
 
