@@ -45,3 +45,19 @@ ExitStatus run_exit_status(const RunReport& report, std::string& explanation) {
     }
     return kExitDone;
 }
+
+std::string refusal_line(const std::string& box_text) {
+    std::string line = "the module refused the image:";
+    bool space = true; // one space before the text, none for a run of breaks
+    for (char c : box_text) {
+        const bool is_break = c == '\r' || c == '\n';
+        if (is_break || c == ' ') {
+            space = true;
+            continue;
+        }
+        if (space) line += ' ';
+        space = false;
+        line += c;
+    }
+    return line;
+}

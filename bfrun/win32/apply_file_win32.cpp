@@ -8,7 +8,9 @@
 #include "bfrun/cli/printable_line.h"
 #include "bfrun/drive/module_file.h"
 #include "bfrun/win32/console_win32.h"
+#include "bfrun/job/run_verdict.h"
 #include "bfrun/win32/file_streams.h"
+#include "bfrun/win32/message_box_catch.h"
 #include "bfrun/win32/module_library.h"
 
 namespace {
@@ -99,8 +101,14 @@ Failure apply_file(const LoadedModule& module, const Options& options, const std
     RunRequest request = options.run;
     request.owner_window = module.owner_window;
     FileObserver observer(events, file);
-    Failure failure =
-        filter_image(source, sink, module.entry, module.pipl, request, observer, summary);
+    Failure failure;
+    {
+        const MessageBoxCatch message_box;
+        failure = filter_image(source, sink, module.entry, module.pipl, request, observer, summary);
+        report_message_box(message_box.box(), module.owner_window);
+        if (failure.status == kExitRefused && message_box.box().caught)
+            failure.message = refusal_line(message_box.box().text);
+    }
     // OUT may be IN itself: the input is closed before the rename.
     source.close();
     if (failure.status == kExitDone && user_interrupted())

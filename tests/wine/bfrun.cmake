@@ -21,4 +21,4 @@ endforeach()
 # The refusal's real message box needs a display.
 add_test(NAME wine.bfrun.message_box
          COMMAND bfrun_end_to_end $<TARGET_FILE:bfrun> $<TARGET_FILE:test_host> message_box)
-set_tests_properties(wine.bfrun.message_box PROPERTIES LABELS xvfb)
+set_tests_properties(wine.bfrun.message_box PROPERTIES LABELS xvfb TIMEOUT 300)

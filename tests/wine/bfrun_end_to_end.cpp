@@ -805,6 +805,38 @@ void message_box() {
                              "owner: bfrun's window\n";
     CHECK(output == want, "bfrun printed:\n%s", output.c_str());
     CHECK(!exists("message_box.out.png"), "a refused run wrote OUT.png");
+
+    // bfrun.exe in a batch of three, the CMYK JPEG in the middle, in one process and in two
+    // workers: the box is closed at once (the test's timeout would end a wait for a click), its
+    // words are the file's line, and the others are filtered.
+    TestJpeg cmyk;
+    cmyk.width = 12;
+    cmyk.height = 9;
+    cmyk.components = 4;
+    cmyk.samples.assign(size_t{12} * 9 * 4, 100);
+    write_bytes("message_box.cmyk.jpg", encode_test_jpeg(cmyk));
+    write_bytes("message_box.a.png", encode_test_png(random_test_png(8, 8, 4, 8, 72)));
+    write_bytes("message_box.b.png", encode_test_png(random_test_png(8, 8, 4, 8, 73)));
+    for (const char* jobs : {"1", "2"}) {
+        const std::string folder = std::string("message_box.jobs") + jobs;
+        std::string said;
+        const int status = run_bfrun("apply message_box.a.png message_box.cmyk.jpg "
+                                     "message_box.b.png --quiet --jobs " +
+                                         std::string(jobs) + " -d " + folder,
+                                     &said, true);
+        CHECK(status == 6, "jobs %s: exit %d, want 6", jobs, status);
+        const std::string refused =
+            u8"bfrun: message_box.cmyk.jpg: the module refused the image: "
+            u8"カラーモードをグレースケールかRGBにしてから、再度フィルタを実行してください。\n";
+        CHECK(said.find(refused) != std::string::npos, "jobs %s: said:\n%s", jobs, said.c_str());
+        CHECK(said.find("bfrun: 3 files: 2 done, 1 failed") != std::string::npos,
+              "jobs %s: said:\n%s", jobs, said.c_str());
+        CHECK(exists(folder + "\\message_box.a.png") && exists(folder + "\\message_box.b.png") &&
+                  !exists(folder + "\\message_box.cmyk.png"),
+              "jobs %s: the outputs", jobs);
+        CHECK(no_leftovers(folder + "\\message_box.cmyk.png"), "jobs %s: a temporary file left",
+              jobs);
+    }
 }
 
 // --- Windows habits: patterns, folders, drag and drop, the console and its events ----------

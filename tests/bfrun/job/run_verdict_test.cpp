@@ -31,3 +31,13 @@ TEST(RunVerdict, ExitStatusesAndTheirExplanations) {
     r.requests = 0;
     EXPECT_EQ(run_exit_status(r, why), kExitRefused);
 }
+
+TEST(RunVerdict, ARefusalsLineSaysWhatTheMessageBoxSaid) {
+    EXPECT_EQ(refusal_line(u8"カラーモードをグレースケールかRGBにしてから、"
+                           u8"再度フィルタを実行してください。\r\n"),
+              u8"the module refused the image: カラーモードをグレースケールかRGBにしてから、"
+              u8"再度フィルタを実行してください。");
+    EXPECT_EQ(refusal_line("two\n\nlines  apart\n"),
+              "the module refused the image: two lines apart");
+    EXPECT_EQ(refusal_line(""), "the module refused the image:");
+}
