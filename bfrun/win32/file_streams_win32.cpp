@@ -32,6 +32,13 @@ std::string refusal(DWORD attributes) {
     return "";
 }
 
+// The folder part of a full path: C:\out for C:\out\a.png, C:\ for C:\a.png.
+std::wstring folder_of(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return L".";
+    return path.substr(0, slash == 2 && path[1] == L':' ? 3 : slash);
+}
+
 } // namespace
 
 FileSource::~FileSource() {
@@ -127,6 +134,12 @@ bool ReplacingSink::open(const std::string& path) {
                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         temporary_.clear();
+        const DWORD code = GetLastError();
+        if (code == ERROR_PATH_NOT_FOUND || code == ERROR_FILE_NOT_FOUND) {
+            failed_ = true;
+            error = "its folder " + narrow_utf8(folder_of(target_)) + " does not exist";
+            return false;
+        }
         return fail("cannot create a file beside it");
     }
     handle_ = file;

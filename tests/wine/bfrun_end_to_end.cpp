@@ -715,6 +715,15 @@ void in_place() {
           "the folder was moved or changed");
     CHECK(moved_aside("in_place_folder") == aside, "a folder as OUT: moved aside");
 
+    // OUT in a folder that does not exist: said so (status 4).
+    const std::string missing = "bfrun: in_place.png: no_such_folder\\out.png: its folder ";
+    const std::string missing_end = "\\no_such_folder does not exist\n";
+    said.clear();
+    CHECK(run_bfrun("apply in_place.png no_such_folder\\out.png", &said, true) == 4 &&
+              said.compare(0, missing.size(), missing) == 0 && said.size() > missing_end.size() &&
+              said.compare(said.size() - missing_end.size(), missing_end.size(), missing_end) == 0,
+          "said: %s", said.c_str());
+
     // An OUT that another program holds open without sharing its deletion cannot be moved
     // aside: refused at the end, OUT as it was and nothing left beside it.
     write_bytes("in_place.held.png", before);
