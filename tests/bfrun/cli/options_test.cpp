@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "bfrun/cli/options.h"
 #include "bfrun/drive/exit_status.h"
 #include "tests/common/protocol_switches.h"
+#include "tests/common/source_files.h"
 
 namespace {
 
@@ -164,20 +162,6 @@ TEST(Options, TheTestHostsSwitchesForTheProtocol) {
         EXPECT_EQ(error.substr(0, why.size()), why);
     }
 }
-
-namespace {
-
-std::string source_file(const std::string& path) {
-    std::ifstream file(std::string(BRIGHTFADE_SOURCE_DIR) + "/" + path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    std::string lines = text.str();
-    for (size_t at; (at = lines.find('\r')) != std::string::npos;)
-        lines.erase(at, 1);
-    return lines;
-}
-
-} // namespace
 
 // --help, the guides and docs/bfrun.md show the exit statuses from their one table; on a
 // difference the test prints the text to paste.
