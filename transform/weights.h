@@ -1,15 +1,23 @@
-// The luminance weights, shared by the reference rows and the SIMD rows, and the fixed-point
-// form of them that the SIMD rows use for 8-bit colour.
+// The luminance weights, shared by the reference rows, the SIMD rows and bfrun's --paper
+// histogram, and the fixed-point form of them that the SIMD rows use for 8-bit colour.
 #pragma once
 
 #include <cstdint>
 
-// Luminance = (R x red + G x green) + B x blue, each product and sum a double rounded to
-// nearest. The weights add up to 1.000001: white lands a hair above full scale and the
+// The weights in millionths, each decimal weight times 10^6, exact for sums in integers (bfrun's
+// luminance histogram). They add up to 1.000001: white lands a hair above full scale and the
 // ceiling brings it back.
-constexpr double kRedWeight = 0.298912;
-constexpr double kGreenWeight = 0.586611;
-constexpr double kBlueWeight = 0.114478;
+constexpr uint32_t kRedMillionths = 298912;
+constexpr uint32_t kGreenMillionths = 586611;
+constexpr uint32_t kBlueMillionths = 114478;
+static_assert(kRedMillionths + kGreenMillionths + kBlueMillionths == 1000001,
+              "the weights add up to 1.000001");
+
+// Luminance = (R x red + G x green) + B x blue, each product and sum a double rounded to
+// nearest. Each weight is the double nearest to its millionths, the quotient rounded once.
+constexpr double kRedWeight = kRedMillionths / 1e6;
+constexpr double kGreenWeight = kGreenMillionths / 1e6;
+constexpr double kBlueWeight = kBlueMillionths / 1e6;
 
 // 8-bit colour in integers: each weight times 2^24, rounded down, so that the sum
 // S = R x red + G x green + B x blue (below 2^32) is the luminance in 8.24 fixed point and its

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "bfrun/image/image_formats.h"
+
 std::string base_name(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -32,13 +34,16 @@ std::string png_name(const std::string& name) {
 }
 
 std::string other_image_format(const std::string& path) {
-    static const char* const formats[][2] = {
-        {"jpg", "JPEG"},    {"jpeg", "JPEG"},     {"jpe", "JPEG"},  {"jfif", "JPEG"},
-        {"tif", "TIFF"},    {"tiff", "TIFF"},     {"gif", "GIF"},   {"bmp", "BMP"},
-        {"webp", "WebP"},   {"psd", "Photoshop"}, {"heic", "HEIF"}, {"avif", "AVIF"},
-        {"jxl", "JPEG XL"}, {"jp2", "JPEG 2000"}};
     const std::string extension = extension_of(path);
-    for (const auto& format : formats)
+    for (const ImageFormatNames& format : kImageFormats)
+        for (const char* known : format.extensions)
+            if (format.format != ImageFormat::png && known != nullptr && extension == known)
+                return format.name;
+    // Formats bfrun neither reads nor writes.
+    static const char* const unread[][2] = {
+        {"gif", "GIF"},   {"bmp", "BMP"},   {"webp", "WebP"},   {"psd", "Photoshop"},
+        {"heic", "HEIF"}, {"avif", "AVIF"}, {"jxl", "JPEG XL"}, {"jp2", "JPEG 2000"}};
+    for (const auto& format : unread)
         if (extension == format[0]) return format[1];
     return "";
 }

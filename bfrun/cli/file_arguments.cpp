@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "bfrun/image/image_formats.h"
+
 namespace {
 
 char fold(char c) {
@@ -64,14 +66,16 @@ bool wildcard_match(const std::string& pattern, const std::string& name) {
 }
 
 bool is_image_file_name(const std::string& name) {
-    for (const char* extension : {".png", ".jpg", ".jpeg", ".jpe", ".jfif", ".tif", ".tiff"}) {
-        const std::string want = extension;
-        if (name.size() > want.size() &&
-            std::equal(want.begin(), want.end(),
-                       name.end() - static_cast<std::ptrdiff_t>(want.size()),
-                       [](char w, char c) { return w == fold(c); }))
-            return true;
-    }
+    for (const ImageFormatNames& format : kImageFormats)
+        for (const char* extension : format.extensions) {
+            if (extension == nullptr) break;
+            const std::string want = std::string(".") + extension;
+            if (name.size() > want.size() &&
+                std::equal(want.begin(), want.end(),
+                           name.end() - static_cast<std::ptrdiff_t>(want.size()),
+                           [](char w, char c) { return w == fold(c); }))
+                return true;
+        }
     return false;
 }
 
@@ -103,7 +107,8 @@ bool expand_file_arguments(const std::vector<std::string>& arguments, const File
         if (names.empty())
             return set_failure(failure, kExitBadInput,
                                pattern ? argument + ": no file matches"
-                                       : argument + ": the folder holds no PNG, JPEG or TIFF file");
+                                       : argument + ": the folder holds no " +
+                                             image_format_list("or") + " file");
         std::sort(names.begin(), names.end(), less_by_name);
         for (const std::string& name : names)
             expanded.push_back(prefix + name);

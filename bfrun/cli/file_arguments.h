@@ -31,7 +31,7 @@ bool has_wildcards(const std::string& path);
 // every name, with or without a dot.
 bool wildcard_match(const std::string& pattern, const std::string& name);
 
-// A name bfrun takes from a folder: .png, .jpg, .jpeg, .jpe, .jfif, .tif or .tiff, in any case.
+// A name bfrun takes from a folder: one that ends in an extension of kImageFormats, in any case.
 bool is_image_file_name(const std::string& name);
 
 // Each argument as it is, or, for a pattern, the files it matches, and, for a folder, its

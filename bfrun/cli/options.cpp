@@ -9,6 +9,7 @@
 
 #include "bfrun/cli/batch.h"
 #include "bfrun/drive/exit_status.h"
+#include "bfrun/image/image_formats.h"
 
 namespace {
 
@@ -218,7 +219,9 @@ const std::string& usage_text() {
         "  bfrun info [--module PATH]\n"
         "      Prints the module's version strings and plug-in property list.\n"
         "  bfrun apply [--module PATH] IN OUT.png [options]\n"
-        "      Filters IN (a PNG, JPEG or TIFF file) as one layer with transparency and writes\n"
+        "      Filters IN (a " +
+        image_format_list("or") +
+        " file) as one layer with transparency and writes\n"
         "      OUT.png (which may be IN itself: it is replaced only once the new file is\n"
         "      complete).\n"
         "  bfrun apply [--module PATH] IN... -d DIR [--jobs N] [options]\n"
@@ -226,7 +229,9 @@ const std::string& usage_text() {
         "      its own name with .png; a file that fails does not stop the others. A file that\n"
         "      would replace itself, or two inputs with one output name, are refused (status 1).\n"
         "      An IN may be a pattern (scans\\*.jpg: * and ? as Windows matches them) or a\n"
-        "      folder, for the PNG, JPEG and TIFF files directly in it, sorted by name.\n"
+        "      folder, for the " +
+        image_format_list("and") +
+        " files directly in it, sorted by name.\n"
         "  bfrun FILE... [options]\n"
         "      What dropping files on bfrun.exe does: filters each FILE into NAME-brightfade.png\n"
         "      beside it (NAME-brightfade-2.png and on if that name is taken), then, in a window\n"

@@ -1,4 +1,4 @@
-// bfrun's exit statuses, what each one means (the one table that --help, the README and the
+// bfrun's exit statuses, what each one means (the one table that --help, docs/bfrun.md and the
 // guides show), why a file was not done, and the PNG code's failures mapped onto them.
 #pragma once
 

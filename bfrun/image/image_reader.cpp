@@ -77,6 +77,6 @@ std::unique_ptr<ImageReader> make_image_reader(ByteSource& source, ImageError& f
     case ImageFormat::unknown:
         break;
     }
-    image_fail(failure, ImageErrorKind::bad_input, "not a PNG, JPEG or TIFF file");
+    image_fail(failure, ImageErrorKind::bad_input, "not a " + image_format_list("or") + " file");
     return nullptr;
 }

@@ -1,8 +1,8 @@
-// What every image reader (PNG, JPEG, TIFF) gives the code above it: the layout of the rows it
-// decodes, the rows top to bottom or the whole image at once, what of the file's metadata bfrun
-// carries into its output, and warnings for what it dropped; for a file of several pages (a
-// TIFF's directories), how many there are, each page read by a reader of its own. Which reader
-// reads a file is decided by the file's first bytes, never by its name.
+// What every image reader gives the code above it: the layout of the rows it decodes, the rows
+// top to bottom or the whole image at once, what of the file's metadata bfrun carries into its
+// output, and warnings for what it dropped; for a file of several pages (a TIFF's directories),
+// how many there are, each page read by a reader of its own. Which reader reads a file is
+// decided by the file's first bytes, never by its name.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +13,7 @@
 
 #include "bfrun/image/byte_streams.h"
 #include "bfrun/image/image_error.h"
+#include "bfrun/image/image_formats.h"
 
 struct ReadLimits {
     uint32_t max_width = 0x7FFFFFFF;
@@ -89,13 +90,12 @@ class ImageReader {
     std::vector<std::string> warnings_;
 };
 
-enum class ImageFormat { png, jpeg, tiff, unknown };
-
 // From the first bytes of a file (8 are enough; fewer give unknown).
 ImageFormat image_format_of(const uint8_t* bytes, size_t size);
 
 // The reader for what `source` holds, the source back at its first byte; null with a
-// bad_input failure ("not a PNG, JPEG or TIFF file") for anything else. `page` (from 0) is the
-// page its open() reads; past 0 only a TIFF has one, which open() refuses when the file lacks it.
+// bad_input failure naming the formats of kImageFormats for anything else. `page` (from 0) is
+// the page its open() reads; past 0 only a TIFF has one, which open() refuses when the file
+// lacks it.
 std::unique_ptr<ImageReader> make_image_reader(ByteSource& source, ImageError& failure,
                                                uint32_t page = 0);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "transform/weights.h"
+
 namespace {
 
 uint32_t sample_at(const uint8_t* row, size_t index, int bits) {
@@ -48,11 +50,11 @@ void count_luminance(const uint8_t* row, int channels, int bits, size_t first, s
     const uint64_t unit = bits == 16 ? 257000000 : 1000000;
     for (size_t x = first; x < end; ++x) {
         if (sample_at(row, x * n + n - 1, bits) == 0) continue;
-        const uint64_t millionths = n == 4
-                                        ? 298912 * uint64_t{sample_at(row, x * n, bits)} +
-                                              586611 * uint64_t{sample_at(row, x * n + 1, bits)} +
-                                              114478 * uint64_t{sample_at(row, x * n + 2, bits)}
-                                        : 1000000 * uint64_t{sample_at(row, x * n, bits)};
+        const uint64_t millionths =
+            n == 4 ? kRedMillionths * uint64_t{sample_at(row, x * n, bits)} +
+                         kGreenMillionths * uint64_t{sample_at(row, x * n + 1, bits)} +
+                         kBlueMillionths * uint64_t{sample_at(row, x * n + 2, bits)}
+                   : 1000000 * uint64_t{sample_at(row, x * n, bits)};
         // White weighs 255.000255: the weights add up to 1.000001.
         ++histogram[std::min<uint64_t>(millionths / unit, 255)];
     }
@@ -65,9 +67,9 @@ PaperChoice choose_paper_level(const LuminanceHistogram& histogram) {
     // peak, where there is no ink: the root mean square of the distance from p, which is sigma
     // for the upper half of a normal noise. The level is p - 4.5 sigma, rounded down, and at
     // least p / 2: that is 3 sigma of each colour channel, which Levels moves on its own and
-    // whose noise is up to 1.5 times the luminance's (independent channels:
-    // 1 / sqrt(0.299^2 + 0.587^2 + 0.114^2) = 1.50), so that all but a few paper pixels in a
-    // thousand become white, while ink, far below the level, stays dark (black stays black).
+    // whose noise is up to 1.5 times the luminance's (independent channels: 1 over the root of
+    // the sum of the weights' squares, 1.50), so that all but a few paper pixels in a thousand
+    // become white, while ink, far below the level, stays dark (black stays black).
     PaperChoice choice;
     uint64_t total = 0;
     for (uint64_t count : histogram)

@@ -31,9 +31,9 @@ class PaperLevel {
     std::vector<uint16_t> table_;
 };
 
-// Pixels counted under the grey the module makes of them: the luminance
-// (298912 R + 586611 G + 114478 B) / 10^6 rounded down, the grey itself for a grey image,
-// 16-bit values divided by 257; pixels with alpha 0 are not counted.
+// Pixels counted under the grey the module makes of them: the luminance, in millionths by the
+// kernel's weights (transform/weights.h), divided by 10^6 and rounded down, the grey itself for
+// a grey image, 16-bit values divided by 257; pixels with alpha 0 are not counted.
 using LuminanceHistogram = std::array<uint64_t, 256>;
 void count_luminance(const uint8_t* row, int channels, int bits, size_t first, size_t end,
                      LuminanceHistogram& histogram);

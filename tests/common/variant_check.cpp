@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "transform/samples.h"
+#include "transform/weights.h"
 
 namespace {
 
@@ -81,12 +82,13 @@ constexpr uint32_t kSpecialFloats[] = {
 
 // Triples whose luminance with the decimal weights is exactly an integer (16-bit) or exactly
 // halfway between two floats (float): the double sums land a rounding error to either side, so
-// a change in the order of the operations shows. 298912 R + 586611 G + 114478 B = target
-// (mod 10^6) holds for an even G and B = (target - 298912 R - 586611 G) / 2 x 57239^-1
-// (mod 500000); 441159 is that inverse.
+// a change in the order of the operations shows. With the weights in millionths,
+// R red + G green + B blue = target (mod 10^6) holds for an even G and
+// B = (target - R red - G green) / 2 x (blue / 2)^-1 (mod 500000); 441159 is that inverse.
 int64_t blue_on_boundary(int64_t red, int64_t green, int64_t target) {
-    static_assert(57239LL * 441159 % 500000 == 1, "the inverse of 57239 modulo 500000");
-    int64_t rest = (target - 298912 * red - 586611 * green) % 1000000;
+    static_assert(kBlueMillionths / 2 * 441159LL % 500000 == 1,
+                  "the inverse of half the blue weight modulo 500000");
+    int64_t rest = (target - kRedMillionths * red - kGreenMillionths * green) % 1000000;
     if (rest < 0) rest += 1000000;
     return rest / 2 * 441159 % 500000;
 }
@@ -169,7 +171,7 @@ class SampleSource {
                 green = kHalf + 2 * below(kHalf / 2);
                 const int64_t first = blue_on_boundary(red, green, 500000);
                 blue = first + 500000 * ((kHalf - first + 499999) / 500000 + below(16));
-                sum = 298912 * red + 586611 * green + 114478 * blue;
+                sum = kRedMillionths * red + kGreenMillionths * green + kBlueMillionths * blue;
             } while (blue >= 2 * kHalf || sum >= 2 * kHalf * 1000000);
             const int64_t samples[] = {red, green, blue};
             for (int c = 0; c < 3; ++c)

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "transform/weights.h"
+
 // Bytes per sample for a host depth: 32 is float, 16 is 16-bit, anything else 8-bit.
 inline int plain_sample_bytes(int32_t depth) {
     return depth == 32 ? 4 : depth == 16 ? 2 : 1;
@@ -28,7 +30,7 @@ inline double plain_load(const unsigned char* p, size_t i, int32_t depth) {
 }
 
 // Writes `pixel` (planes samples at `depth`) as the filter leaves it into `out`. Four planes:
-// grey = (R x 0.298912 + G x 0.586611) + B x 0.114478, held at full scale, truncated (or
+// grey = (R x red + G x green) + B x blue by the weights, held at full scale, truncated (or
 // rounded to float); alpha = full scale - grey. Two planes: the grey stays, alpha = full scale
 // - grey. 16-bit alpha wraps modulo 2^16. Any other plane count: unchanged.
 inline void plain_pixel(const unsigned char* pixel, unsigned char* out, int planes, int32_t depth) {
@@ -38,9 +40,9 @@ inline void plain_pixel(const unsigned char* pixel, unsigned char* out, int plan
     const double full = depth == 32 ? 1.0 : depth == 16 ? 32768.0 : 255.0;
     double grey;
     if (planes == 4) {
-        const double red = plain_load(pixel, 0, depth) * 0.298912;
-        const double green = plain_load(pixel, 1, depth) * 0.586611;
-        const double blue = plain_load(pixel, 2, depth) * 0.114478;
+        const double red = plain_load(pixel, 0, depth) * kRedWeight;
+        const double green = plain_load(pixel, 1, depth) * kGreenWeight;
+        const double blue = plain_load(pixel, 2, depth) * kBlueWeight;
         const double sum = red + green;
         grey = sum + blue;
         if (grey > full) grey = full;

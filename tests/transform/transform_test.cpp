@@ -1,7 +1,7 @@
 // The luminance-to-alpha kernel: worked values at each depth, the ends of the scale, greyscale,
 // samples beyond the host's scale, NaN, and the row pitch. The suite runs once per kernel
 // variant, each one put in use through the kernel's own limit; a variant this CPU cannot run
-// is skipped.
+// is skipped. Last, the weights the documents give.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,8 +12,10 @@
 
 #include "host/band_transform.h"
 #include "tests/common/kernel_variant_printer.h"
+#include "tests/common/source_files.h"
 #include "transform/kernel_variants.h"
 #include "transform/luminance_to_alpha.h"
+#include "transform/weights.h"
 
 namespace {
 
@@ -220,4 +222,27 @@ TEST_P(Transform, BandWithEmptyRectangleOrNoBufferLeavesEverythingAlone) {
     record.outRect = Rect{0, 0, 1, 1};
     record.outData = nullptr;
     transform_band(record, true); // must not crash
+}
+
+// The documents that give the luminance's formula give the kernel's weights: @ for each as a
+// decimal, # in millionths.
+TEST(LuminanceWeights, TheDocumentsGiveTheKernelsWeights) {
+    const std::pair<const char*, const char*> documents[] = {
+        {"README.md", "luminance (@ R + @ G + @ B)"},
+        {"README.ja.md", "（輝度 ＝ 赤 × @ ＋ 緑 × @ ＋ 青 × @）"},
+        {"guide/README.txt", "Brightness (luminance) is @ x red + @ x green + @ x blue."},
+        {"guide/README-ja.txt", "「赤 × @ ＋ 緑 × @ ＋ 青 × @」"},
+        {"docs/bfrun.md", "the luminance (# R + # G + # B) / 10^6"},
+    };
+    for (const auto& [path, formula] : documents) {
+        std::string said = formula;
+        for (const uint32_t weight : {kRedMillionths, kGreenMillionths, kBlueMillionths}) {
+            const size_t at = said.find_first_of("@#");
+            said.replace(at, 1,
+                         said[at] == '#' ? std::to_string(weight)
+                                         : "0." + std::to_string(1000000 + weight).substr(1));
+        }
+        EXPECT_NE(flowing(source_file(path)).find(said), std::string::npos)
+            << path << " should say " << said;
+    }
 }

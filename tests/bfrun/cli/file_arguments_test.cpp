@@ -33,7 +33,7 @@ TEST(FileArguments, WildcardsMatchAsWindowsDoes) {
 TEST(FileArguments, PatternsAndFoldersExpandSortedAndNothingFoundIsAFailure) {
     const std::map<std::string, std::vector<FolderEntry>> folders = {
         {"scans\\", {{"b.png"}, {"A.tif"}, {"notes.txt"}, {"sub", true}, {"c.PNG"}}},
-        {"scans", {{"b.png"}, {"A.tif"}, {"notes.txt"}, {"sub.png", true}, {"c.PNG"}}},
+        {"scans", {{"b.png"}, {"A.tif"}, {"notes.txt"}, {"sub.png", true}, {"c.PNG"}, {"d.JFIF"}}},
         {"", {{"x.jpg"}}},
         {"empty", {{"readme.txt"}}}};
     FileSystemView view;
@@ -48,7 +48,7 @@ TEST(FileArguments, PatternsAndFoldersExpandSortedAndNothingFoundIsAFailure) {
         expand_file_arguments({"scans\\*.png", "one.png", "scans", "*.jpg"}, view, files, failure));
     EXPECT_EQ(files,
               (std::vector<std::string>{"scans\\b.png", "scans\\c.PNG", "one.png", "scans\\A.tif",
-                                        "scans\\b.png", "scans\\c.PNG", "x.jpg"}));
+                                        "scans\\b.png", "scans\\c.PNG", "scans\\d.JFIF", "x.jpg"}));
     EXPECT_FALSE(expand_file_arguments({"scans\\*.jpeg"}, view, files, failure));
     EXPECT_EQ(failure.status, kExitBadInput);
     EXPECT_EQ(failure.message, "scans\\*.jpeg: no file matches");

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <algorithm>
+#include <regex>
 #include <sstream>
 
 #include "bfrun/cli/options.h"
 #include "bfrun/drive/exit_status.h"
 #include "tests/common/protocol_switches.h"
+#include "tests/common/source_files.h"
 
 namespace {
 
@@ -165,20 +167,6 @@ TEST(Options, TheTestHostsSwitchesForTheProtocol) {
     }
 }
 
-namespace {
-
-std::string source_file(const std::string& path) {
-    std::ifstream file(std::string(BRIGHTFADE_SOURCE_DIR) + "/" + path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    std::string lines = text.str();
-    for (size_t at; (at = lines.find('\r')) != std::string::npos;)
-        lines.erase(at, 1);
-    return lines;
-}
-
-} // namespace
-
 // --help, the guides and docs/bfrun.md show the exit statuses from their one table; on a
 // difference the test prints the text to paste.
 TEST(Options, TheHelpAndTheDocumentsShowTheOneTableOfExitStatuses) {
@@ -196,4 +184,32 @@ TEST(Options, TheHelpAndTheDocumentsShowTheOneTableOfExitStatuses) {
     EXPECT_NE(source_file("docs/bfrun.md").find(table), std::string::npos)
         << "docs/bfrun.md should hold the exit statuses as:\n"
         << table;
+}
+
+// The Japanese guide's own list of exit statuses: the table's numbers in order, each meaning
+// with the words a translation keeps, the names and numbers (PNG, --max-pixels, -128, OUT.png).
+TEST(Options, TheJapaneseGuideListsTheStatusesOfTheTable) {
+    const std::string guide = source_file("guide/README-ja.txt");
+    std::istringstream lines(guide.substr(std::min(guide.find("\n終了コード"), guide.size())));
+    std::vector<std::string> meanings;
+    const std::regex first("  ([0-9]+) +(.*)"), more("      (.*)");
+    const std::regex word("[^ (),;:]+"), kept("-.*|.*[A-Z0-9].*");
+    std::smatch part;
+    for (std::string line; std::getline(lines, line) && (meanings.empty() || !line.empty());) {
+        if (std::regex_match(line, part, first)) {
+            EXPECT_EQ(std::stoul(part[1]), meanings.size());
+            meanings.push_back(part[2]);
+        } else if (!meanings.empty() && std::regex_match(line, part, more)) {
+            meanings.back() += part[1];
+        }
+    }
+    ASSERT_EQ(meanings.size(), kExitStatusCount);
+    for (size_t i = 0; i < kExitStatusCount; ++i) {
+        const std::string meaning = kExitStatusMeanings[i].meaning;
+        for (std::sregex_iterator at(meaning.begin(), meaning.end(), word), end; at != end; ++at) {
+            if (!std::regex_match(at->str(), kept)) continue;
+            EXPECT_NE(meanings[i].find(at->str()), std::string::npos)
+                << "guide/README-ja.txt, status " << i << ", should say " << at->str();
+        }
+    }
 }
