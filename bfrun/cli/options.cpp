@@ -94,7 +94,7 @@ const OptionEntry kOptionTable[] = {
                     "(default: the number of processors)",
      Listed::for_users, nullptr, 1, 64, [](Options& o, long long v) { o.jobs = int32_t(v); },
      nullptr},
-    {"--compression", "L", "zlib level 0..9 of OUT.png (default 6)", Listed::for_users, nullptr,
+    {"--compression", "L", "compression level 0..9 of OUT.png (default 6)", Listed::for_users, nullptr,
      0, 9, [](Options& o, long long v) { o.run.compression = int32_t(v); }, nullptr},
     {"--max-pixels", "N", "refuse images of more than N pixels (default 1073741824,\n"
                           "that is 32768 x 32768; at most 4294967296)",
