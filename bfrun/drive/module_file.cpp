@@ -1,5 +1,7 @@
 #include "bfrun/drive/module_file.h"
 
+#include "bfrun/drive/pipl.h"
+
 namespace {
 
 uint32_t little_endian(const uint8_t* at, int bytes) {
@@ -23,9 +25,9 @@ uint16_t pe_machine(const uint8_t* bytes, size_t size) {
 std::string machine_name(uint16_t machine) {
     switch (machine) {
     case 0x8664:
-        return "x64";
+        return kX64Name;
     case 0xAA64:
-        return "ARM64";
+        return kArm64Name;
     case 0x14C:
         return "32-bit x86";
     default:

@@ -41,12 +41,15 @@ struct Pipl {
 // Four bytes, a little-endian 32-bit value, as its four characters from the top byte down.
 std::string four_character_code(const uint8_t* at);
 
-// The machine bfrun is built for, as people name it, and the key of its entry point.
+// The two machines as users read their names (Windows' and Photoshop's own: x64, not x86-64).
+constexpr char kX64Name[] = "x64";
+constexpr char kArm64Name[] = "ARM64";
+// The machine bfrun is built for, and the key of its entry point.
 #if defined(__aarch64__)
-constexpr char kThisMachine[] = "ARM64";
+constexpr const char* kThisMachine = kArm64Name;
 constexpr char kThisMachineEntryKey[] = "wa64";
 #else
-constexpr char kThisMachine[] = "x86-64";
+constexpr const char* kThisMachine = kX64Name;
 constexpr char kThisMachineEntryKey[] = "8664";
 #endif
 // The entry point for the machine bfrun is built for; empty when the list names none.

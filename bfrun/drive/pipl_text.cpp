@@ -71,11 +71,11 @@ std::string describe_pipl(const Pipl& pipl) {
                 std::to_string(pipl.version & 0xFFFF) + "\n";
     else
         text += "interface version: (none)\n";
-    text += "entry point (x86-64): " +
+    text += "entry point (" + std::string(kX64Name) + "): " +
             (pipl.entry_point_x86_64.empty() ? std::string("(none)") : pipl.entry_point_x86_64) +
             "\n";
     if (!pipl.entry_point_arm64.empty())
-        text += "entry point (ARM64): " + pipl.entry_point_arm64 + "\n";
+        text += "entry point (" + std::string(kArm64Name) + "): " + pipl.entry_point_arm64 + "\n";
     text += "modes: " + describe_modes(pipl.modes) + "\n";
     text += "enable: " + pipl.enable + "\n";
     if (pipl.has_limits)

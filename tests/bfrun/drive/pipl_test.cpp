@@ -109,7 +109,7 @@ TEST(Pipl, Description) {
     const std::string text = describe_pipl(pipl);
     for (const char* line :
          {"kind: 8BFM (filter)\n", "menu name: Brightfade...\n", "interface version: 4.0\n",
-          "entry point (x86-64): PluginMain\n",
+          "entry point (x64): PluginMain\n",
           "modes: Grayscale, RGB, CMYK, HSL, HSB, Multichannel, Duotone, Lab\n",
           "largest image: 2000000 rows x 2000000 columns\n",
           // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one line, split for its length
@@ -132,7 +132,7 @@ TEST(Pipl, TheArm64ListNamesItsEntryPointUnderItsOwnKey) {
     EXPECT_EQ(pipl.entry_point_x86_64, "");
     EXPECT_EQ(entry_point_for_this_machine(pipl), ""); // these tests run on x86-64
     const std::string text = describe_pipl(pipl);
-    EXPECT_NE(text.find("entry point (x86-64): (none)\nentry point (ARM64): PluginMain\n"),
+    EXPECT_NE(text.find("entry point (x64): (none)\nentry point (ARM64): PluginMain\n"),
               std::string::npos)
         << text;
 }
