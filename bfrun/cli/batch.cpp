@@ -108,14 +108,34 @@ std::vector<std::string> worker_arguments(const std::vector<std::string>& option
     return args;
 }
 
+namespace {
+constexpr char kDroppedSuffix[] = "-brightfade";
+} // namespace
+
 std::string dropped_output(const std::string& input,
                            const std::function<bool(const std::string&)>& taken) {
     const std::string png = png_name(input);
-    const std::string stem = png.substr(0, png.size() - 4) + "-brightfade";
+    const std::string stem = png.substr(0, png.size() - 4) + kDroppedSuffix;
     std::string name = stem + ".png";
     for (int n = 2; taken(name); ++n)
         name = stem + "-" + std::to_string(n) + ".png";
     return name;
+}
+
+bool is_dropped_output(const std::string& name) {
+    std::string lower;
+    for (char c : name)
+        lower += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".png") != 0) return false;
+    std::string stem = lower.substr(0, lower.size() - 4);
+    // -N after the suffix: the numbers dropped_output counts on with.
+    const size_t dash = stem.rfind('-');
+    if (dash != std::string::npos && dash + 1 < stem.size() &&
+        stem.find_first_not_of("0123456789", dash + 1) == std::string::npos)
+        stem.resize(dash);
+    const std::string suffix = kDroppedSuffix;
+    return stem.size() > suffix.size() &&
+           stem.compare(stem.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 std::string quote_argument(const std::string& argument) {

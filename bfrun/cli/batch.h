@@ -48,6 +48,8 @@ std::vector<std::string> worker_arguments(const std::vector<std::string>& option
 // that name is taken (`taken` says so, letter case aside as Windows sees names).
 std::string dropped_output(const std::string& input,
                            const std::function<bool(const std::string&)>& taken);
+// A name dropped_output gives (NAME-brightfade.png, NAME-brightfade-2.png...), letter case aside.
+bool is_dropped_output(const std::string& name);
 
 // One argument quoted for a Windows command line, as the C runtime splits it again.
 std::string quote_argument(const std::string& argument);

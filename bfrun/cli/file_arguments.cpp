@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "bfrun/cli/batch.h"
 #include "bfrun/image/image_formats.h"
 
 namespace {
@@ -80,8 +81,9 @@ bool is_image_file_name(const std::string& name) {
 }
 
 bool expand_file_arguments(const std::vector<std::string>& arguments, const FileSystemView& files,
-                           std::vector<std::string>& expanded, Failure& failure) {
+                           std::vector<std::string>& expanded, size_t& left_out, Failure& failure) {
     expanded.clear();
+    left_out = 0;
     for (const std::string& argument : arguments) {
         const bool pattern = has_wildcards(argument);
         if (!pattern && !files.is_folder(argument)) {
@@ -100,8 +102,12 @@ bool expand_file_arguments(const std::vector<std::string>& arguments, const File
         std::vector<std::string> names;
         for (const FolderEntry& entry : entries) {
             if (entry.folder) continue;
-            if (pattern ? wildcard_match(argument.substr(name_start(argument)), entry.name)
-                        : is_image_file_name(entry.name))
+            if (!(pattern ? wildcard_match(argument.substr(name_start(argument)), entry.name)
+                          : is_image_file_name(entry.name)))
+                continue;
+            if (is_dropped_output(entry.name))
+                ++left_out;
+            else
                 names.push_back(entry.name);
         }
         if (names.empty())

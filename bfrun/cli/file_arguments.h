@@ -35,7 +35,9 @@ bool wildcard_match(const std::string& pattern, const std::string& name);
 bool is_image_file_name(const std::string& name);
 
 // Each argument as it is, or, for a pattern, the files it matches, and, for a folder, its
-// image files, each sorted by name (letter case aside); sub-folders are left out. A pattern or
-// folder that gives nothing fails the whole command line (status 2) with a line saying so.
+// image files, each sorted by name (letter case aside); sub-folders are left out, and so are
+// bfrun's own results of an earlier drop (NAME-brightfade.png), counted in `left_out`, so that
+// a folder dropped twice is not filtered again. A pattern or folder that gives nothing fails
+// the whole command line (status 2) with a line saying so.
 bool expand_file_arguments(const std::vector<std::string>& arguments, const FileSystemView& files,
-                           std::vector<std::string>& expanded, Failure& failure);
+                           std::vector<std::string>& expanded, size_t& left_out, Failure& failure);

@@ -254,6 +254,15 @@ const std::string& usage_text() {
     return text;
 }
 
+std::string first_steps_text() {
+    return "bfrun filters images through Brightfade.8bf, which must be beside bfrun.exe.\n"
+           "Drop image files or a folder on bfrun.exe: each image becomes NAME-brightfade.png\n"
+           "beside it. For options (--paper auto for scans), drop them on a shortcut to\n"
+           "bfrun.exe whose target carries them, or type in a command prompt:\n"
+           "  bfrun apply IN OUT.png [options]\n"
+           "  bfrun --help\n";
+}
+
 bool parse_options(const std::vector<std::string>& args, Options& options, std::string& error,
                    const std::vector<ExtraOption>& extra) {
     options = Options{};
@@ -263,6 +272,7 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
     }
     const std::string& command = args[0];
     size_t first = 1;
+    OptionEntry unused{};
     if (command == "--help" || command == "-h" || command == "help") {
         options.command = Command::help;
         return true;
@@ -275,7 +285,9 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
         options.command = Command::info;
     else if (command == "apply")
         options.command = Command::apply;
-    else if (command[0] != '-') {
+    else if (command[0] != '-' || find_option(command, extra, unused)) {
+        // Files with no verb, as a drop passes them; options may come first, as a shortcut
+        // whose target carries them passes them before the dropped files.
         options.command = Command::drop;
         first = 0;
     } else {
@@ -330,6 +342,10 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
             options.outputs.push_back(files[i + 1]);
         }
     } else if (options.command == Command::drop) {
+        if (files.empty()) {
+            error = "no file given: bfrun [options] FILE...";
+            return false;
+        }
         options.inputs = files;
         if (!options.directory.empty()) {
             error = "-d DIR goes with apply: bfrun apply IN... -d DIR";

@@ -50,5 +50,9 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
 bool parse_integer_list(const std::string& text, size_t count, long long min, long long max,
                         std::vector<long long>& values);
 
+// What bfrun says when started with nothing to do (a double-click in Explorer): a few lines
+// on how to use it.
+std::string first_steps_text();
+
 // What bfrun --help prints.
 const std::string& usage_text();

@@ -29,8 +29,12 @@ bool plan_files(Options& options, std::vector<BatchItem>& items, bool& summary, 
             return has_wildcards(in) || windows_file_system().is_folder(in);
         });
     std::vector<std::string> inputs;
-    if (!expand_file_arguments(options.inputs, windows_file_system(), inputs, failure))
+    size_t left_out = 0;
+    if (!expand_file_arguments(options.inputs, windows_file_system(), inputs, left_out, failure))
         return false;
+    if (left_out > 0)
+        report_line("left out " + std::to_string(left_out) + (left_out == 1 ? " file" : " files") +
+                    " that bfrun wrote before (NAME-brightfade.png)");
     summary = expands || inputs.size() > 1;
     if (options.command == Command::drop) {
         std::vector<std::string> planned;

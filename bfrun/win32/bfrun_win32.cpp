@@ -64,6 +64,12 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(narrow_utf8(argv[i]));
+    if (args.empty()) {
+        std::fputs(first_steps_text().c_str(), stderr);
+        // Double-clicked in Explorer: the window would close before it could be read.
+        if (console_is_ours_alone()) wait_for_a_key();
+        return kExitUsage;
+    }
     Options options;
     std::string error;
     if (!parse_options(args, options, error)) return usage_error(error);

@@ -954,6 +954,21 @@ void windows_habits() {
     for (int i = 0; i < 2; ++i)
         CHECK(run_bfrun("drop\\scan.png") == 0, "drop %d", i);
     CHECK(exists("drop\\scan-brightfade.png") && exists("drop\\scan-brightfade-2.png"), "drop");
+    // The folder dropped on a shortcut whose target carries options: the options before the
+    // files, and bfrun's own results of the drops above left out, said once.
+    said.clear();
+    CHECK(run_bfrun("--paper 200 --quiet drop", &said, true) == 0, "said: %s", said.c_str());
+    CHECK(exists("drop\\scan-brightfade-3.png") &&
+              !exists("drop\\scan-brightfade-brightfade.png") &&
+              !exists("drop\\scan-brightfade-2-brightfade.png"),
+          "a folder dropped again");
+    CHECK(said.find("bfrun: left out 2 files that bfrun wrote before (NAME-brightfade.png)\n") == 0,
+          "said: %s", said.c_str());
+    // Started with nothing (a double-click): how to use it, in a few lines.
+    said.clear();
+    CHECK(run_bfrun("", &said, true) == 1 &&
+              said.find("Drop image files or a folder") != std::string::npos,
+          "said: %s", said.c_str());
     said.clear();
     CHECK(run_bfrun("aply drop\\scan.png o.png", &said, true) == 1, "a mistyped verb");
     CHECK(said == "bfrun: unknown command \"aply\"\nsee bfrun --help\n", "said: %s", said.c_str());

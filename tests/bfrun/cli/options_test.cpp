@@ -81,12 +81,25 @@ TEST(Options, BatchWithItsOwnOptionsKeptForTheWorkers) {
                                                        "--rect", "0,0,2,2"}));
 }
 
+// Files with no verb, as a drop gives them, with the options before them that a shortcut's
+// target carries.
+TEST(Options, DroppedFilesAfterAShortcutsOptions) {
+    Options o;
+    std::string error;
+    ASSERT_TRUE(parse({"--paper", "auto", "--quiet", "a.png", "C:\\scans"}, o, error)) << error;
+    EXPECT_EQ(o.command, Command::drop);
+    EXPECT_EQ(o.inputs, (std::vector<std::string>{"a.png", "C:\\scans"}));
+    EXPECT_TRUE(o.run.paper_auto);
+    EXPECT_TRUE(o.quiet);
+}
+
 TEST(Options, BadCommandLines) {
     Options o;
     std::string error;
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{}, "no command given"},
         {{"--filter"}, "unknown command \"--filter\""},
+        {{"--paper", "auto"}, "no file given: bfrun [options] FILE..."},
         {{"apply", "a.png"}, "apply needs IN.png and OUT.png"},
         {{"apply", "a.png", "b.png", "c.png"}, "apply needs IN.png and OUT.png"},
         {{"info", "a.png"}, "info takes no file names"},
