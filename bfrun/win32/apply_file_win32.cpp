@@ -103,11 +103,11 @@ Failure apply_file(const LoadedModule& module, const Options& options, const std
     FileObserver observer(events, file);
     Failure failure;
     {
-        const MessageBoxCatch message_box;
+        MessageBoxCatch message_box;
         failure = filter_image(source, sink, module.entry, module.pipl, request, observer, summary);
-        report_message_box(message_box.box(), module.owner_window);
-        if (failure.status == kExitRefused && message_box.box().caught)
-            failure.message = refusal_line(message_box.box().text);
+        const CaughtMessageBox& box = message_box.finish();
+        report_message_box(box, module.owner_window);
+        if (failure.status == kExitRefused && box.caught) failure.message = refusal_line(box.text);
     }
     // OUT may be IN itself: the input is closed before the rename.
     source.close();

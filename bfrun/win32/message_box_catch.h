@@ -1,10 +1,14 @@
-// While a file's run is on, a message box the module shows on the running thread is closed as
-// soon as it opens, as if OK were pressed, and what it said is kept: a run under bfrun never
-// waits for a click, and the box's text becomes the file's line (a thread-local CBT hook).
+// While a file's run is on, a message box the module shows is closed as soon as it is seen, as
+// if OK were pressed, and what it said is kept: a run under bfrun never waits for a click, and
+// the box's text becomes the file's line. A thread looks for the box among the process's
+// windows every 20 ms: a CBT hook on the running thread closed it at once under x86-64 Wine, but
+// under arm64 Wine (Xvfb, no window manager) the run still waited for a click.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 struct CaughtMessageBox {
     bool caught = false;
@@ -14,18 +18,20 @@ struct CaughtMessageBox {
 
 class MessageBoxCatch {
   public:
-    // Hooks the calling thread until destroyed; the first box shown meanwhile is kept.
+    // Starts looking; finish() stops and gives what was caught.
     MessageBoxCatch();
     ~MessageBoxCatch();
     MessageBoxCatch(const MessageBoxCatch&) = delete;
     MessageBoxCatch& operator=(const MessageBoxCatch&) = delete;
 
-    const CaughtMessageBox& box() const { return box_; }
+    const CaughtMessageBox& finish();
 
   private:
-    CaughtMessageBox box_;
-    CaughtMessageBox* outer_ = nullptr; // the catch this one is inside, if any
-    void* hook_ = nullptr;
+    void watch();
+
+    CaughtMessageBox box_; // the watcher's until finish() has joined it
+    std::atomic<bool> stopping_{false};
+    std::thread watcher_;
 };
 
 // For the test host, which prints what it caught: each caught box is handed to `report` with

@@ -1,4 +1,4 @@
-// The module's message boxes caught on the running thread, through a CBT hook.
+// The module's message boxes caught among the process's windows.
 #include "bfrun/win32/message_box_catch.h"
 
 #include <windows.h>
@@ -7,9 +7,20 @@
 
 namespace {
 
-// Where this thread's catch keeps the box: the hook procedure has no other way to find it.
-thread_local CaughtMessageBox* current_box = nullptr;
 MessageBoxReport box_report = nullptr;
+
+BOOL CALLBACK find_message_box(HWND window, LPARAM found) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t class_name[16] = {};
+    GetClassNameW(window, class_name, 16);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+        lstrcmpW(class_name, L"#32770") == 0) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
 
 std::string window_text(HWND window) {
     wchar_t text[1024] = {};
@@ -17,38 +28,37 @@ std::string window_text(HWND window) {
     return narrow_utf8(text);
 }
 
-bool is_message_box(HWND window) {
-    wchar_t class_name[16] = {};
-    GetClassNameW(window, class_name, 16);
-    return lstrcmpW(class_name, L"#32770") == 0;
-}
-
-LRESULT CALLBACK on_cbt(int code, WPARAM wparam, LPARAM lparam) {
-    // A dialog about to be activated has its controls and text; the message box's text is its
-    // static control 0xFFFF. Pressing OK for the user ends MessageBoxW with IDOK.
-    const HWND window = reinterpret_cast<HWND>(wparam);
-    if (code == HCBT_ACTIVATE && current_box != nullptr && is_message_box(window)) {
-        if (!current_box->caught) {
-            current_box->caught = true;
-            current_box->caption = window_text(window);
-            current_box->text = window_text(GetDlgItem(window, 0xFFFF));
-            current_box->owner = reinterpret_cast<intptr_t>(GetWindow(window, GW_OWNER));
-        }
-        PostMessageW(window, WM_COMMAND, IDOK, 0);
-    }
-    return CallNextHookEx(nullptr, code, wparam, lparam);
-}
-
 } // namespace
 
-MessageBoxCatch::MessageBoxCatch() : outer_(current_box) {
-    current_box = &box_;
-    hook_ = SetWindowsHookExW(WH_CBT, on_cbt, nullptr, GetCurrentThreadId());
-}
+MessageBoxCatch::MessageBoxCatch() : watcher_([this] { watch(); }) {}
 
 MessageBoxCatch::~MessageBoxCatch() {
-    if (hook_ != nullptr) UnhookWindowsHookEx(static_cast<HHOOK>(hook_));
-    current_box = outer_;
+    finish();
+}
+
+const CaughtMessageBox& MessageBoxCatch::finish() {
+    stopping_ = true;
+    if (watcher_.joinable()) watcher_.join();
+    return box_;
+}
+
+void MessageBoxCatch::watch() {
+    while (!stopping_) {
+        HWND box = nullptr;
+        EnumWindows(find_message_box, reinterpret_cast<LPARAM>(&box));
+        if (box != nullptr) {
+            // The first box is kept: its text is the static control 0xFFFF. Pressing OK for the
+            // user ends MessageBoxW with IDOK.
+            if (!box_.caught) {
+                box_.caught = true;
+                box_.caption = window_text(box);
+                box_.text = window_text(GetDlgItem(box, 0xFFFF));
+                box_.owner = reinterpret_cast<intptr_t>(GetWindow(box, GW_OWNER));
+            }
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        Sleep(20);
+    }
 }
 
 void set_message_box_report(MessageBoxReport report) {
