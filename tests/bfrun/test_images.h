@@ -46,7 +46,7 @@ std::vector<uint8_t> encode_test_tiff(const TestTiff& t);
 // One page after another, each a directory of its own.
 std::vector<uint8_t> encode_test_tiff_pages(const std::vector<TestTiff>& pages);
 // libtiff's own decoding of a page's rows (TIFFReadScanline), packed as the file stores them.
-std::vector<uint8_t> libtiff_rows(const std::vector<uint8_t>& file, uint16_t page);
+std::vector<uint8_t> libtiff_rows(const std::vector<uint8_t>& bytes, uint16_t page);
 // Sets a SHORT tag of the first directory of a little-endian file, for values libtiff will not
 // write (a compression it was built without).
 void set_tiff_short(std::vector<uint8_t>& file, uint16_t tag, uint16_t value);
