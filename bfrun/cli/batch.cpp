@@ -48,25 +48,59 @@ std::string other_image_format(const std::string& path) {
     return "";
 }
 
-std::vector<BatchItem> plan_batch(std::vector<std::string> inputs, const std::string& directory,
-                                  bool (*same_file)(const std::string&, const std::string&)) {
-    std::sort(inputs.begin(), inputs.end(), [](const std::string& a, const std::string& b) {
-        return lower_case(a) < lower_case(b);
-    });
+std::string item_name(const BatchItem& item) {
+    if (item.page.pages < 2) return item.input;
+    return item.input + " page " + std::to_string(item.page.page + 1) + " of " +
+           std::to_string(item.page.pages);
+}
+
+std::string page_path(const std::string& path, const InputPage& page) {
+    if (page.pages < 2) return path;
+    std::string number = std::to_string(page.page + 1);
+    number.insert(0, std::to_string(page.pages).size() - number.size(), '0');
+    const std::string extension = extension_of(path);
+    const size_t stem = path.size() - (extension.empty() ? 0 : extension.size() + 1);
+    return path.substr(0, stem) + "-page" + number + path.substr(stem);
+}
+
+std::vector<BatchItem>
+split_pages(const std::vector<std::string>& inputs,
+            const std::function<Failure(const std::string&, uint32_t&)>& count_pages) {
     std::vector<BatchItem> items;
+    for (const std::string& input : inputs) {
+        uint32_t pages = 1;
+        BatchItem item;
+        item.input = input;
+        item.refused = count_pages(input, pages);
+        if (item.refused.status != kExitDone || pages < 2) {
+            items.push_back(item);
+            continue;
+        }
+        for (uint32_t page = 0; page < pages; ++page) {
+            item.page = {page, pages};
+            items.push_back(item);
+        }
+    }
+    return items;
+}
+
+std::vector<BatchItem> plan_batch(std::vector<BatchItem> items, const std::string& directory,
+                                  bool (*same_file)(const std::string&, const std::string&)) {
+    // Stable: a file's pages stay in their order.
+    std::stable_sort(items.begin(), items.end(), [](const BatchItem& a, const BatchItem& b) {
+        return lower_case(a.input) < lower_case(b.input);
+    });
     std::map<std::string, std::vector<size_t>> by_name;
     const bool ends_in_separator =
         !directory.empty() && (directory.back() == '/' || directory.back() == '\\');
-    for (const std::string& input : inputs) {
-        BatchItem item;
-        item.input = input;
-        const std::string name = png_name(base_name(input));
+    for (size_t i = 0; i < items.size(); ++i) {
+        BatchItem& item = items[i];
+        const std::string name = png_name(page_path(base_name(item.input), item.page));
         item.output = directory + (ends_in_separator ? "" : "\\") + name;
-        by_name[lower_case(name)].push_back(items.size());
-        if (same_file(item.input, item.output))
+        by_name[lower_case(name)].push_back(i);
+        if (item.refused.status == kExitDone && same_file(item.input, item.output))
             item.refused = {kExitUsage, "its output " + item.output +
                                             " would replace it (use the two-path form to do that)"};
-        items.push_back(item);
     }
     for (const auto& [name, group] : by_name) {
         if (group.size() < 2) continue;
@@ -103,6 +137,7 @@ std::vector<std::string> worker_arguments(const std::vector<std::string>& option
     }
     for (const BatchItem& item : items) {
         args.push_back(item.input);
+        args.push_back(std::to_string(item.page.page + 1) + "/" + std::to_string(item.page.pages));
         args.push_back(item.output);
     }
     return args;
@@ -112,9 +147,9 @@ namespace {
 constexpr char kDroppedSuffix[] = "-brightfade";
 } // namespace
 
-std::string dropped_output(const std::string& input,
+std::string dropped_output(const std::string& input, const InputPage& page,
                            const std::function<bool(const std::string&)>& taken) {
-    const std::string png = png_name(input);
+    const std::string png = png_name(page_path(input, page));
     const std::string stem = png.substr(0, png.size() - 4) + kDroppedSuffix;
     std::string name = stem + ".png";
     for (int n = 2; taken(name); ++n)

@@ -99,8 +99,11 @@ void BatchConsole::close() {
 
 std::string BatchConsole::summary() const {
     const size_t files = done_ + failed_ + not_started_;
-    std::string text = std::to_string(files) + (files == 1 ? " file: " : " files: ") +
-                       std::to_string(done_) + " done, " + std::to_string(failed_) + " failed";
+    std::string text = std::to_string(files) + (files == 1 ? " file: " : " files: ");
+    if (input_files_ != 0 && input_files_ != files)
+        text = std::to_string(files) + " images from " + std::to_string(input_files_) +
+               (input_files_ == 1 ? " file: " : " files: ");
+    text += std::to_string(done_) + " done, " + std::to_string(failed_) + " failed";
     if (not_started_ > 0) text += ", " + std::to_string(not_started_) + " not started";
     return text;
 }

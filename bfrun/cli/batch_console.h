@@ -28,8 +28,10 @@ class BatchConsole {
     // Clears the progress line.
     void close();
 
-    // "3 files: 2 done, 1 failed", and ", N not started" when some were not.
+    // "3 files: 2 done, 1 failed", and ", N not started" when some were not; "5 images from 3
+    // files: ..." when `files` given are pages of fewer input files.
     std::string summary() const;
+    void set_input_files(size_t input_files) { input_files_ = input_files; }
 
   private:
     struct InHand {
@@ -42,6 +44,7 @@ class BatchConsole {
     void redraw(int64_t now_ms);
 
     size_t files_;
+    size_t input_files_ = 0; // 0: one a file
     bool live_;
     std::function<void(const std::string&)> write_;
     std::vector<InHand> in_hand_;

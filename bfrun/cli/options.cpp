@@ -22,6 +22,17 @@ bool parse_integer(const std::string& text, long long min, long long max, long l
     return errno == 0 && *end == '\0' && value >= min && value <= max;
 }
 
+// A worker's PAGE: "K/N", 1 <= K <= N.
+bool parse_page(const std::string& text, InputPage& page) {
+    const size_t slash = text.find('/');
+    long long k = 0, n = 0;
+    if (slash == std::string::npos || !parse_integer(text.substr(0, slash), 1, UINT32_MAX, k) ||
+        !parse_integer(text.substr(slash + 1), k, UINT32_MAX, n))
+        return false;
+    page = {static_cast<uint32_t>(k - 1), static_cast<uint32_t>(n)};
+    return true;
+}
+
 bool take_module(Options& o, const std::string& value, std::string&) {
     o.module = value;
     return true;
@@ -333,13 +344,19 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
         return true;
     }
     if (options.worker) {
-        if (files.empty() || files.size() % 2 != 0) {
-            error = "a worker takes its files as pairs of IN and OUT";
+        if (files.empty() || files.size() % 3 != 0) {
+            error = "a worker takes its files as IN, PAGE and OUT";
             return false;
         }
-        for (size_t i = 0; i < files.size(); i += 2) {
+        for (size_t i = 0; i < files.size(); i += 3) {
+            InputPage page;
+            if (!parse_page(files[i + 1], page)) {
+                error = "a worker's PAGE is K/N, 1 <= K <= N: not " + files[i + 1];
+                return false;
+            }
             options.inputs.push_back(files[i]);
-            options.outputs.push_back(files[i + 1]);
+            options.worker_pages.push_back(page);
+            options.outputs.push_back(files[i + 2]);
         }
     } else if (options.command == Command::drop) {
         if (files.empty()) {

@@ -7,15 +7,21 @@
 
 #include "bfrun/job/run_request.h"
 
+// A page of an input file: from 0, of `pages` (1 for a file of one page).
+struct InputPage {
+    uint32_t page = 0, pages = 1;
+};
+
 // drop: files with no verb, as Explorer passes the files dropped on bfrun.exe.
 enum class Command { help, version, info, apply, drop };
 
 struct Options {
     Command command = Command::help;
     std::string module; // empty: Brightfade.8bf beside bfrun.exe
-    // apply IN OUT, or apply IN... -d DIR, or FILE... (drop); a worker's files come in pairs
-    // of IN and OUT, into inputs and outputs.
+    // apply IN OUT, or apply IN... -d DIR, or FILE... (drop); a worker's files come as IN,
+    // PAGE ("2/3", from 1) and OUT, into inputs, worker_pages and outputs.
     std::vector<std::string> inputs, outputs;
+    std::vector<InputPage> worker_pages;
     std::string output;
     std::string directory;
     int32_t jobs = 0; // 0: one per processor

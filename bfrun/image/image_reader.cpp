@@ -80,3 +80,15 @@ std::unique_ptr<ImageReader> make_image_reader(ByteSource& source, ImageError& f
     image_fail(failure, ImageErrorKind::bad_input, "not a " + image_format_list("or") + " file");
     return nullptr;
 }
+
+bool count_image_pages(ByteSource& source, uint32_t& pages, ImageError& failure) {
+    pages = 0;
+    uint8_t head[8];
+    const size_t got = source.read(head, sizeof head);
+    if (!source.error.empty() || !source.rewind())
+        return image_fail(failure, ImageErrorKind::bad_input, "cannot read it: " + source.error);
+    if (image_format_of(head, got) == ImageFormat::tiff)
+        return count_tiff_pages(source, pages, failure);
+    pages = 1;
+    return true;
+}

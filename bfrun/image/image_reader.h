@@ -1,8 +1,8 @@
 // What every image reader gives the code above it: the layout of the rows it decodes, the rows
 // top to bottom or the whole image at once, what of the file's metadata bfrun carries into its
 // output, and warnings for what it dropped; for a file of several pages (a TIFF's directories),
-// how many there are, each page read by a reader of its own. Which reader reads a file is
-// decided by the file's first bytes, never by its name.
+// how many there are (count_image_pages), each page read by a reader of its own. Which reader reads
+// a file is decided by the file's first bytes, never by its name.
 #pragma once
 
 #include <cstddef>
@@ -76,13 +76,6 @@ class ImageReader {
     virtual bool read_image(uint8_t* image, ImageError& failure);
     // After the last row: the rest of the file, and its checks.
     virtual bool finish(ImageError& failure) = 0;
-    // The pages of the file, after open(): 1 but for a TIFF, where it is the number of
-    // directories (tiff_reader.h); false, with pages 0 and a failure, for a TIFF whose chain of
-    // directories is damaged or too long.
-    virtual bool count_pages(uint32_t& pages, ImageError& /*failure*/) {
-        pages = 1;
-        return true;
-    }
 
   protected:
     ImageLayout layout_;
@@ -99,3 +92,9 @@ ImageFormat image_format_of(const uint8_t* bytes, size_t size);
 // lacks it.
 std::unique_ptr<ImageReader> make_image_reader(ByteSource& source, ImageError& failure,
                                                uint32_t page = 0);
+
+// The pages of the file `source` holds, the source back at its first byte: for a TIFF the
+// directories in its chain (count_tiff_pages); 1 for anything else, which its reader checks
+// when it runs. False, with pages 0 and a failure, for a TIFF whose chain is damaged or too
+// long, or a source that cannot be read.
+bool count_image_pages(ByteSource& source, uint32_t& pages, ImageError& failure);

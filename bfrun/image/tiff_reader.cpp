@@ -488,16 +488,16 @@ bool TiffReader::finish(ImageError& failure) {
     return true;
 }
 
-bool TiffReader::count_pages(uint32_t& pages, ImageError& failure) {
+bool count_tiff_pages(ByteSource& source, uint32_t& pages, ImageError& failure) {
     TiffHeader header;
     DirectoryChain chain = DirectoryChain::unreadable;
     uint32_t counted = 0;
     pages = 0;
-    if (read_tiff_header(source_, header))
-        chain = count_tiff_directories(source_, header, kTiffPageLimit, counted);
-    source_.seek(position_);
-    if (!source_.error.empty())
-        return image_fail(failure, ImageErrorKind::bad_input, "cannot read it: " + source_.error);
+    if (read_tiff_header(source, header))
+        chain = count_tiff_directories(source, header, kTiffPageLimit, counted);
+    source.seek(0);
+    if (!source.error.empty())
+        return image_fail(failure, ImageErrorKind::bad_input, "cannot read it: " + source.error);
     switch (chain) {
     case DirectoryChain::ends:
         pages = counted;

@@ -24,8 +24,13 @@
 
 struct tiff;
 
-// The most pages count_pages counts; a file with more is refused.
+// The most pages count_tiff_pages counts; a file with more is refused.
 constexpr uint32_t kTiffPageLimit = 10000;
+
+// The directories in the chain of the TIFF `source` holds, as libtiff follows it, the source
+// back at its first byte; a chain that loops, cannot be read to its end or holds more than
+// kTiffPageLimit is refused.
+bool count_tiff_pages(ByteSource& source, uint32_t& pages, ImageError& failure);
 
 class TiffReader : public ImageReader {
   public:
@@ -38,9 +43,6 @@ class TiffReader : public ImageReader {
     bool open(const ReadLimits& limits, ImageError& failure) override;
     bool read_row(uint8_t* row, ImageError& failure) override;
     bool finish(ImageError& failure) override;
-    // The directories in the file's chain, as libtiff follows it; a chain that loops, cannot be
-    // read to its end or holds more than kTiffPageLimit is refused.
-    bool count_pages(uint32_t& pages, ImageError& failure) override;
 
     // libtiff's callbacks (tiff_reader.cpp).
     struct Callbacks;

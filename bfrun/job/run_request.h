@@ -31,6 +31,8 @@ struct RunRequest {
     // (paper_level.h); with paper_auto the level is found from the file first.
     int32_t paper_level = kPaperUnchanged;
     bool paper_auto = false;
+    // The page of the file to read, from 0 (a TIFF's; a file of one page has only 0).
+    uint32_t page = 0;
     // Threads compressing OUT.png: 0 until bfrun sets the processor count (a batch's workers
     // are given their share with --batch-worker N); the portable code takes 0 as 1.
     int32_t threads = 0;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "bfrun/cli/batch.h"
 #include "bfrun/job/filter_image.h"
 #include "bfrun/drive/run_filter.h"
 #include "bfrun/cli/options.h"
@@ -37,11 +38,10 @@ struct RunEvents {
     virtual void finished(size_t file, ExitStatus status, bool ran) = 0;
 };
 
-// Filters IN into OUT, file number `file` of the run: OUT is replaced only when the result is
-// complete and on disk.
-Failure apply_file(const LoadedModule& module, const Options& options, const std::string& input,
-                   const std::string& output, RunEvents& events, size_t file,
-                   FilterSummary& summary);
+// Filters the item's input (its page) into its output, file number `file` of the run: the
+// output is replaced only when the result is complete and on disk.
+Failure apply_file(const LoadedModule& module, const Options& options, const BatchItem& item,
+                   RunEvents& events, size_t file, FilterSummary& summary);
 
 // "bfrun: TEXT" on stderr, as one printable line, outside a run of files.
 void report_line(const std::string& text);

@@ -90,16 +90,17 @@ void unload_module_code(LoadedModule& module) {
     module.entry = nullptr;
 }
 
-Failure apply_file(const LoadedModule& module, const Options& options, const std::string& input,
-                   const std::string& output, RunEvents& events, size_t file,
-                   FilterSummary& summary) {
+Failure apply_file(const LoadedModule& module, const Options& options, const BatchItem& item,
+                   RunEvents& events, size_t file, FilterSummary& summary) {
+    const std::string& output = item.output;
     FileSource source;
-    if (!source.open(input)) return Failure{kExitBadInput, source.error};
+    if (!source.open(item.input)) return Failure{kExitBadInput, source.error};
     ReplacingSink sink;
     if (!sink.open(output)) return Failure{kExitWriteFailed, output + ": " + sink.error};
 
     RunRequest request = options.run;
     request.owner_window = module.owner_window;
+    request.page = item.page.page;
     FileObserver observer(events, file);
     Failure failure;
     {

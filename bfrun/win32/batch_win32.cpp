@@ -86,19 +86,20 @@ void run_here(const Options& options, const LoadedModule& module,
         Failure result = load_failure.status != kExitDone ? load_failure : item.refused;
         FilterSummary summary;
         const auto started = std::chrono::steady_clock::now();
-        events.started(k, item.input);
+        const std::string name = item_name(item);
+        events.started(k, name);
         if (result.status == kExitDone)
-            result = apply_file(module, options, item.input, item.output, events, k, summary);
+            result = apply_file(module, options, item, events, k, summary);
         for (const std::string& warning : summary.warnings)
-            events.line(item.input + ": " + warning);
+            events.line(name + ": " + warning);
         // The level --paper auto chose, for a batch of the same paper to give as a number.
         if (summary.paper_auto && !options.quiet)
-            events.line(item.input + ": " + paper_line(summary.paper));
+            events.line(name + ": " + paper_line(summary.paper));
         if (result.status != kExitDone)
-            events.line(item.input + ": " + result.message);
+            events.line(name + ": " + result.message);
         else if (!options.quiet)
             events.line(done_line(
-                item.input, item.output, summary,
+                name, item.output, summary,
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count()));
         events.finished(k, result.status, true);
     }
@@ -171,7 +172,7 @@ void follow(Worker& worker, const std::vector<BatchItem>& items, ConsoleEvents& 
             const size_t file = event.kind == WorkerEvent::line ? 0 : worker.share[event.file];
             switch (event.kind) {
             case WorkerEvent::start:
-                console.started(file, items[file].input);
+                console.started(file, item_name(items[file]));
                 break;
             case WorkerEvent::rows:
                 console.progress(file, event.a, event.b);
@@ -200,7 +201,7 @@ void follow(Worker& worker, const std::vector<BatchItem>& items, ConsoleEvents& 
         (void)std::snprintf(why, sizeof why,
                             ": its worker ended without a result (exit code 0x%lX)",
                             static_cast<unsigned long>(code));
-        console.line(items[worker.share[k]].input + why);
+        console.line(item_name(items[worker.share[k]]) + why);
         console.finished(worker.share[k], kExitProtocolFault, true);
     }
 }
@@ -219,6 +220,8 @@ int run_batch(const Options& options, LoadedModule& module, const std::vector<Ba
     }
     ConsoleEvents console(items.size(),
                           !options.quiet && (options.draw_progress || stderr_is_console()));
+    console.console.set_input_files(static_cast<size_t>(std::count_if(
+        items.begin(), items.end(), [](const BatchItem& item) { return item.page.page == 0; })));
     const int jobs = options.jobs > 0 ? options.jobs : processor_count();
     if (jobs == 1 || items.size() == 1) {
         Failure failure;
@@ -233,7 +236,7 @@ int run_batch(const Options& options, LoadedModule& module, const std::vector<Ba
                 runnable.push_back(i);
                 continue;
             }
-            console.line(items[i].input + ": " + items[i].refused.message);
+            console.line(item_name(items[i]) + ": " + items[i].refused.message);
             console.finished(i, items[i].refused.status, true);
         }
         std::vector<Worker> workers;

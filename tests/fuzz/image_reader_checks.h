@@ -8,7 +8,8 @@
 // Checked on every input, and the input aborts when one fails:
 //   - a refused file gets a status and one printable line that says why;
 //   - a file the reader takes has the layout the rows are made of (2 or 4 channels, 8 or 16
-//     bits, rows of width x channels x bytes), within the limits, and at least one page.
+//     bits, rows of width x channels x bytes), within the limits;
+//   - a file's pages are counted (at least one) or refused with one line.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -56,13 +57,17 @@ inline int read_to_the_end(ImageReader* reader) {
             read = reader->read_row(rows.data() + y * layout.row_bytes, failure);
     }
     if (!read || !reader->finish(failure)) require_one_line(failure);
+    return 0;
+}
+
+// The pages are counted, or refused with one line.
+inline void count_pages(ByteSource& source) {
     uint32_t pages = 0;
     ImageError counting;
-    if (reader->count_pages(pages, counting))
+    if (count_image_pages(source, pages, counting))
         require(pages >= 1);
     else
         require_one_line(counting);
-    return 0;
 }
 
 } // namespace fuzz_checks

@@ -5,6 +5,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemorySource source(data, size);
-    TiffReader reader(source);
-    return fuzz_checks::read_to_the_end(&reader);
+    {
+        TiffReader reader(source);
+        fuzz_checks::read_to_the_end(&reader);
+    }
+    source.rewind();
+    fuzz_checks::count_pages(source);
+    return 0;
 }

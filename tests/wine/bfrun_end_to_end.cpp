@@ -506,6 +506,7 @@ void formats() {
     tiff.samples = rgba16.samples;
     write_bytes("formats.tif", encode_test_tiff(tiff));
     filter_file_and_check("formats_tiff", "formats.tif", rgba16);
+    const TestTiff tiled = tiff;
 
     TestJpeg cmyk = jpeg;
     cmyk.components = 4;
@@ -538,6 +539,33 @@ void formats() {
     const ImageError fax_failure = read_test_image(fax_file, &scan.samples);
     CHECK(fax_failure.kind == ImageErrorKind::none, "the G4 TIFF: %s", fax_failure.message.c_str());
     filter_file_and_check("formats_fax", "formats.fax.tif", scan);
+    // Every page of a TIFF, each its own output: named for the page with IN OUT, and in a batch
+    // shared between two workers.
+    write_bytes("formats.pages.tif", encode_test_tiff_pages({tiled, fax, tiled}));
+    const TestPng* pages[3] = {&rgba16, &scan, &rgba16};
+    said.clear();
+    CHECK(run_bfrun("apply formats.pages.tif formats.pages.png", &said, true) == 0 &&
+              said.find("bfrun: formats.pages.tif page 2 of 3 -> formats.pages-page2.png: 45 x "
+                        "30") != std::string::npos &&
+              said.find("bfrun: 3 images from 1 file: 3 done, 0 failed\n") != std::string::npos,
+          "three pages: %s", said.c_str());
+    for (int page = 0; page < 3; ++page) {
+        const std::string name = "formats.pages-page" + std::to_string(page + 1) + ".png";
+        const std::string in_batch = "formats.batch\\" + name;
+        if (exists(name))
+            compare(read_png(name), expected_output(*pages[page], false), name.c_str());
+        if (page == 0) {
+            said.clear();
+            CHECK(run_bfrun("apply formats.pages.tif formats.jpg -d formats.batch --jobs 2", &said,
+                            true) == 0 &&
+                      said.find("bfrun: 4 images from 2 files: 4 done, 0 failed\n") !=
+                          std::string::npos,
+                  "a batch with pages: %s", said.c_str());
+        }
+        if (exists(in_batch))
+            compare(read_png(in_batch), expected_output(*pages[page], false), in_batch.c_str());
+        CHECK(exists(name) && exists(in_batch), "%s and %s", name.c_str(), in_batch.c_str());
+    }
     // LZMA, which bfrun's libtiff is built without.
     tiff = TestTiff{};
     tiff.width = tiff.height = 1;
@@ -948,21 +976,35 @@ void windows_habits() {
     CHECK(run_bfrun("apply habits\\*.gif -d habits_out", &said, true) == 2, "nothing matched");
     CHECK(said == "bfrun: habits\\*.gif: no file matches\n", "said: %s", said.c_str());
 
-    // Dropped files: beside them, never over another file.
+    // Dropped files: beside them, never over another file; a file of two pages gives two.
     CreateDirectoryA("drop", nullptr);
+    WIN32_FIND_DATAA found;
+    const HANDLE earlier = FindFirstFileA("drop\\*", &found);
+    for (BOOL more = earlier != INVALID_HANDLE_VALUE; more; more = FindNextFileA(earlier, &found))
+        DeleteFileA(("drop\\" + std::string(found.cFileName)).c_str());
+    if (earlier != INVALID_HANDLE_VALUE) FindClose(earlier);
     write_bytes("drop\\scan.png", encode_test_png(random_test_png(9, 7, 4, 8, 91)));
+    TestTiff grey;
+    grey.width = grey.height = 3;
+    grey.photometric = 1;
+    grey.samples_per_pixel = 1;
+    grey.samples.assign(9, 60);
+    write_bytes("drop\\fax.tif", encode_test_tiff_pages({grey, grey}));
     for (int i = 0; i < 2; ++i)
-        CHECK(run_bfrun("drop\\scan.png") == 0, "drop %d", i);
-    CHECK(exists("drop\\scan-brightfade.png") && exists("drop\\scan-brightfade-2.png"), "drop");
+        CHECK(run_bfrun(i == 0 ? "drop\\scan.png drop\\fax.tif" : "drop\\scan.png") == 0, "drop %d",
+              i);
+    CHECK(exists("drop\\scan-brightfade.png") && exists("drop\\scan-brightfade-2.png") &&
+              exists("drop\\fax-page1-brightfade.png") && exists("drop\\fax-page2-brightfade.png"),
+          "drop");
     // The folder dropped on a shortcut whose target carries options: the options before the
     // files, and bfrun's own results of the drops above left out, said once.
     said.clear();
     CHECK(run_bfrun("--paper 200 --quiet drop", &said, true) == 0, "said: %s", said.c_str());
-    CHECK(exists("drop\\scan-brightfade-3.png") &&
+    CHECK(exists("drop\\scan-brightfade-3.png") && exists("drop\\fax-page2-brightfade-2.png") &&
               !exists("drop\\scan-brightfade-brightfade.png") &&
               !exists("drop\\scan-brightfade-2-brightfade.png"),
           "a folder dropped again");
-    CHECK(said.find("bfrun: left out 2 files that bfrun wrote before (NAME-brightfade.png)\n") == 0,
+    CHECK(said.find("bfrun: left out 4 files that bfrun wrote before (NAME-brightfade.png)\n") == 0,
           "said: %s", said.c_str());
     // Started with nothing (a double-click): how to use it, in a few lines.
     said.clear();

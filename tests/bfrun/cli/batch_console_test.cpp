@@ -52,6 +52,10 @@ TEST(BatchConsole, ABatchCountsFilesAndShowsTheFilesInHand) {
     plain.close();
     EXPECT_EQ(out, "bfrun: a.png -> o\\a.png\n");
     EXPECT_EQ(plain.summary(), "1 file: 1 done, 0 failed");
+    // The pages of a TIFF, each an image of its own.
+    plain.set_input_files(1);
+    plain.finished(1, false, true, 700);
+    EXPECT_EQ(plain.summary(), "2 images from 1 file: 1 done, 1 failed");
 }
 
 TEST(BatchConsole, WorkerEventsRoundTripAndMalformedLinesAreRefused) {

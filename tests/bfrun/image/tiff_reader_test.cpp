@@ -232,6 +232,10 @@ std::vector<uint8_t> chained(uint32_t empty, bool loop, bool past_end) {
 } // namespace
 
 TEST(TiffReader, PagesAreCountedWithinTheLimit) {
+    TestJpeg grey_jpeg;
+    grey_jpeg.width = grey_jpeg.height = 8;
+    grey_jpeg.components = 1;
+    grey_jpeg.samples.assign(64, 90);
     struct Case {
         const char* what;
         std::vector<uint8_t> file;
@@ -248,14 +252,15 @@ TEST(TiffReader, PagesAreCountedWithinTheLimit) {
         {"past the end", chained(1, false, true), 0, ImageErrorKind::bad_input,
          "the TIFF is damaged: the directory of page 3 lies past the end of the file or cannot "
          "be read"},
+        {"a JPEG", encode_test_jpeg(grey_jpeg), 1, ImageErrorKind::none, ""},
+        {"no image", {'n', 'o'}, 1, ImageErrorKind::none, ""}, // its reader says why, later
     };
     for (const Case& c : cases) {
         MemorySource source(c.file);
         ImageError failure;
         uint32_t pages = 0;
-        const std::unique_ptr<ImageReader> reader = make_image_reader(source, failure);
-        ASSERT_TRUE(reader != nullptr && reader->open({}, failure)) << failure.message;
-        EXPECT_EQ(reader->count_pages(pages, failure), c.kind == ImageErrorKind::none) << c.what;
+        EXPECT_EQ(count_image_pages(source, pages, failure), c.kind == ImageErrorKind::none)
+            << c.what;
         EXPECT_EQ(failure.kind, c.kind) << c.what;
         EXPECT_EQ(failure.message, c.message) << c.what;
         EXPECT_EQ(pages, c.pages) << c.what;
