@@ -104,30 +104,9 @@ TEST(JpegReader, CmykIsDescribedNotDecoded) {
     EXPECT_NE(failure.message.find("CMYK"), std::string::npos) << failure.message;
 }
 
-TEST(JpegReader, TheDensityAndTheExifBlockAreRead) {
-    TestJpeg image = two_blocks(1, {0}, {0});
-    image.density_unit = 1;
-    image.x_density = 600;
-    image.y_density = 300;
-    image.exif = {'M', 'M', 0, 42, 0, 0, 0, 8};
-    ImageMetadata metadata;
-    ASSERT_EQ(read_test_image(encode_test_jpeg(image), nullptr, nullptr, {}, &metadata).kind,
-              ImageErrorKind::none);
-    EXPECT_TRUE(metadata.has_resolution);
-    EXPECT_EQ(metadata.unit, 1);
-    EXPECT_EQ(metadata.pixels_per_unit_x, 23622u); // 600 / 0.0254 = 23622.05
-    EXPECT_EQ(metadata.pixels_per_unit_y, 11811u); // 11811.02
-    ASSERT_EQ(metadata.chunks.size(), 1u);
-    EXPECT_EQ(metadata.chunks[0].type, "eXIf");
-    EXPECT_EQ(metadata.chunks[0].data, image.exif);
-    image.density_unit = 2; // per centimetre
-    image.exif.clear();
-    read_test_image(encode_test_jpeg(image), nullptr, nullptr, {}, &metadata);
-    EXPECT_EQ(metadata.pixels_per_unit_x, 60000u);
-    EXPECT_TRUE(metadata.chunks.empty());
-}
-
-TEST(JpegReader, TheResolutionIsExifsWhereJfifHasNoUnit) {
+// The JFIF density, or the Exif block's resolution where JFIF gives no unit; the Exif block is
+// carried as it was, as an eXIf chunk.
+TEST(JpegReader, TheResolutionIsJfifsOrExifsAndTheExifBlockIsCarried) {
     struct Case {
         const char* what;
         uint8_t jfif_unit;
@@ -144,6 +123,13 @@ TEST(JpegReader, TheResolutionIsExifsWhereJfifHasNoUnit) {
         {"Exif's aspect alone", 0, exif_resolution({5457, 1000}, {6667, 1000}, 1, false), 0, 5457,
          6667},
         {"JFIF's unit first", 1, exif_resolution({72, 1}, {72, 1}, 2, false), 1, 23622, 11811},
+        {"JFIF per centimetre", 2, {}, 1, 60000, 30000},
+        {"JFIF per inch, an Exif block without IFD",
+         1,
+         {'M', 'M', 0, 42, 0, 0, 0, 8},
+         1,
+         23622,
+         11811}, // 600 / 0.0254 = 23622.05 and 11811.02
         {"no Exif: JFIF's aspect, reduced", 0, {}, 0, 2, 1},
     };
     for (const Case& c : cases) {
@@ -159,6 +145,10 @@ TEST(JpegReader, TheResolutionIsExifsWhereJfifHasNoUnit) {
         EXPECT_EQ(metadata.unit, c.unit) << c.what;
         EXPECT_EQ(metadata.pixels_per_unit_x, c.across) << c.what;
         EXPECT_EQ(metadata.pixels_per_unit_y, c.down) << c.what;
+        ASSERT_EQ(metadata.chunks.size(), c.exif.empty() ? 0u : 1u) << c.what;
+        if (c.exif.empty()) continue;
+        EXPECT_EQ(metadata.chunks[0].type, "eXIf");
+        EXPECT_EQ(metadata.chunks[0].data, c.exif) << c.what;
     }
 }
 
