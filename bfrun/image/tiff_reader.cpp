@@ -172,6 +172,11 @@ bool TiffReader::open(const ReadLimits& limits, ImageError& failure) {
     }
     if (!describe(limits, failure)) return false;
     read_resolution();
+    // libtiff keeps only 1..8, refusing the directory for another value.
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tiff_, TIFFTAG_ORIENTATION, &orientation);
+    if (orientation >= ORIENTATION_TOPLEFT && orientation <= ORIENTATION_LEFTBOT)
+        metadata_.orientation = orientation;
     decoding_ = true;
     return true;
 }

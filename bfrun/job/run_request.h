@@ -31,6 +31,9 @@ struct RunRequest {
     // (paper_level.h); with paper_auto the level is found from the file first.
     int32_t paper_level = kPaperUnchanged;
     bool paper_auto = false;
+    // --keep-orientation: the pixels in the order the file stores them, its Exif or TIFF
+    // orientation left as it is (oriented_reader.h).
+    bool keep_orientation = false;
     // Threads compressing OUT.png: 0 until bfrun sets the processor count (a batch's workers
     // are given their share with --batch-worker N); the portable code takes 0 as 1.
     int32_t threads = 0;
