@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> bytes(data, data + size);
     if (set_exif_orientation_normal(bytes)) {
         MemorySource patched(bytes.data(), bytes.size());
-        fuzz_checks::require(
-            read_tiff_orientation(patched, header, header.first_directory).value == 1);
+        fuzz_checks::require(read_tiff_orientation(patched, header, header.first_directory).value ==
+                             1);
     }
     return 0;
 }
