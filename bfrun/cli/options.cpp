@@ -122,6 +122,9 @@ const OptionEntry kOptionTable[] = {
     {"--paper", "auto|N", "take a scan's paper to white first, as Levels' white input N\n"
                           "(1..255; 255: no change), or auto: N found from the image",
      Listed::for_users, nullptr, 0, 0, nullptr, take_paper},
+    {"--keep-orientation", nullptr, "leave a photo's pixels as stored, not turned upright as\n"
+                                    "its Exif or TIFF orientation says",
+     Listed::for_users, [](Options& o) { o.run.keep_orientation = true; }, 0, 0, nullptr, nullptr},
     // A share of a batch, run by another bfrun, compressing on THREADS threads.
     {"--batch-worker", "THREADS", nullptr, Listed::not_listed, nullptr, 1, 64,
      [](Options& o, long long v) { o.worker = true; o.run.threads = int32_t(v); }, nullptr},

@@ -55,6 +55,10 @@ struct ImageMetadata {
     bool has_resolution = false;
     uint32_t pixels_per_unit_x = 0, pixels_per_unit_y = 0;
     uint8_t unit = 0;
+    // How the stored rows are to be turned to be seen upright, as Exif's and TIFF's
+    // Orientation tag (274) says: 1 (as stored) to 8; 1 where the file says nothing valid. A
+    // PNG's is always 1 (its eXIf is carried, not read).
+    uint16_t orientation = 1;
     std::vector<CarriedChunk> chunks;
 };
 

@@ -230,7 +230,8 @@ bool JpegReader::open(const ReadLimits& limits, ImageError& failure) {
 }
 
 // The resolution from JFIF's density where it has a unit, else from the Exif block's IFD0
-// (cameras leave JFIF's at 1:1 without a unit), else JFIF's aspect alone.
+// (cameras leave JFIF's at 1:1 without a unit), else JFIF's aspect alone; the orientation from
+// the Exif block's IFD0.
 void JpegReader::read_metadata() {
     const jpeg_decompress_struct& c = decoder_->cinfo;
     const Rational x = {c.X_density, 1}, y = {c.Y_density, 1};
@@ -244,8 +245,13 @@ void JpegReader::read_metadata() {
             continue;
         MemorySource stream(m->data + sizeof exif, m->data_length - sizeof exif);
         TiffHeader header;
-        if (!metadata_.has_resolution && read_tiff_header(stream, header))
-            set_resolution(metadata_, read_tiff_resolution(stream, header, header.first_directory));
+        if (read_tiff_header(stream, header)) {
+            if (!metadata_.has_resolution)
+                set_resolution(metadata_,
+                               read_tiff_resolution(stream, header, header.first_directory));
+            metadata_.orientation =
+                read_tiff_orientation(stream, header, header.first_directory).value;
+        }
         metadata_.chunks.push_back(
             {"eXIf", std::vector<uint8_t>(m->data + sizeof exif, m->data + m->data_length), false});
         break;

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <set>
+#include <vector>
 
 namespace {
 
-constexpr uint16_t kXResolution = 282, kYResolution = 283, kResolutionUnit = 296;
+constexpr uint16_t kOrientation = 274, kXResolution = 282, kYResolution = 283,
+                   kResolutionUnit = 296;
 constexpr uint16_t kShort = 3, kLong = 4, kRational = 5;
 
 // `size` bytes from `offset`, all of them within the stream.
@@ -71,6 +73,25 @@ bool entry_value(ByteSource& stream, const TiffHeader& h, const uint8_t* entry, 
     return true;
 }
 
+// Calls visit(entry, where) for each entry of the directory at `offset`, `where` being the
+// entry's first byte in the stream; the entries are read in blocks of a fixed size, whatever
+// their count; false where the directory or a block of it cannot be read.
+template <typename Visit>
+bool for_each_entry(ByteSource& stream, const TiffHeader& h, uint64_t offset, Visit visit) {
+    Directory d;
+    if (!read_directory(stream, h, offset, d)) return false;
+    uint8_t block[64 * 20];
+    const uint64_t size = entry_bytes(h), per_block = sizeof block / size;
+    for (uint64_t first = 0; first < d.entries; first += per_block) {
+        const uint64_t n = std::min(per_block, d.entries - first);
+        const uint64_t at = d.first_entry + first * size;
+        if (!read_at(stream, at, block, n * size)) return false;
+        for (uint64_t i = 0; i < n; ++i)
+            visit(block + i * size, at + i * size);
+    }
+    return true;
+}
+
 } // namespace
 
 bool read_tiff_header(ByteSource& stream, TiffHeader& header) {
@@ -114,29 +135,48 @@ DirectoryChain count_tiff_directories(ByteSource& stream, const TiffHeader& head
 StoredResolution read_tiff_resolution(ByteSource& stream, const TiffHeader& header,
                                       uint64_t offset) {
     StoredResolution stored;
-    Directory d;
-    if (!read_directory(stream, header, offset, d)) return stored;
     bool has_x = false, has_y = false;
-    // The entries in blocks of a fixed size, whatever their count.
-    uint8_t block[64 * 20];
-    const uint64_t size = entry_bytes(header), per_block = sizeof block / size;
-    for (uint64_t first = 0; first < d.entries; first += per_block) {
-        const uint64_t n = std::min(per_block, d.entries - first);
-        if (!read_at(stream, d.first_entry + first * size, block, n * size)) return stored;
-        for (uint64_t i = 0; i < n; ++i) {
-            const uint8_t* entry = block + i * size;
-            const uint64_t tag = number(entry, 2, header.big_endian);
-            Rational value;
-            if (tag == kXResolution) has_x = entry_value(stream, header, entry, stored.x);
-            if (tag == kYResolution) has_y = entry_value(stream, header, entry, stored.y);
-            // A unit that is no small whole number is left at the default.
-            if (tag == kResolutionUnit && entry_value(stream, header, entry, value) &&
-                value.denominator == 1 && value.numerator <= 0xFFFF)
-                stored.unit = static_cast<uint16_t>(value.numerator);
-        }
-    }
-    stored.found = has_x && has_y;
+    const bool read = for_each_entry(stream, header, offset, [&](const uint8_t* entry, uint64_t) {
+        const uint64_t tag = number(entry, 2, header.big_endian);
+        Rational value;
+        if (tag == kXResolution) has_x = entry_value(stream, header, entry, stored.x);
+        if (tag == kYResolution) has_y = entry_value(stream, header, entry, stored.y);
+        // A unit that is no small whole number is left at the default.
+        if (tag == kResolutionUnit && entry_value(stream, header, entry, value) &&
+            value.denominator == 1 && value.numerator <= 0xFFFF)
+            stored.unit = static_cast<uint16_t>(value.numerator);
+    });
+    stored.found = read && has_x && has_y;
     return stored;
+}
+
+StoredOrientation read_tiff_orientation(ByteSource& stream, const TiffHeader& header,
+                                        uint64_t offset) {
+    StoredOrientation stored;
+    for_each_entry(stream, header, offset, [&](const uint8_t* entry, uint64_t at) {
+        if (number(entry, 2, header.big_endian) != kOrientation) return;
+        // One SHORT, which lies in the entry itself.
+        if (number(entry + 2, 2, header.big_endian) != kShort ||
+            number(entry + 4, offset_bytes(header), header.big_endian) != 1)
+            return;
+        const uint64_t value = number(entry + 4 + offset_bytes(header), 2, header.big_endian);
+        if (value < 1 || value > 8) return;
+        stored.value = static_cast<uint16_t>(value);
+        stored.value_at = at + 4 + offset_bytes(header);
+    });
+    return stored;
+}
+
+bool set_exif_orientation_normal(std::vector<uint8_t>& exif) {
+    MemorySource stream(exif.data(), exif.size());
+    TiffHeader header;
+    if (!read_tiff_header(stream, header)) return false;
+    const StoredOrientation stored = read_tiff_orientation(stream, header, header.first_directory);
+    // value_at + 2 lies within the stream: the entry holding it was read from it.
+    if (stored.value_at == 0) return false;
+    exif[stored.value_at] = header.big_endian ? 0 : 1;
+    exif[stored.value_at + 1] = header.big_endian ? 1 : 0;
+    return true;
 }
 
 void set_resolution(ImageMetadata& metadata, const StoredResolution& stored) {

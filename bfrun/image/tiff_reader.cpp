@@ -100,6 +100,14 @@ struct TiffReader::Callbacks {
                 r.over_memory_limit_ = true;
             // A compression left out of the build: describe() refuses it by name.
             if (line.find("compression support is not configured") != std::string::npos) return 1;
+            // An Orientation outside 1..8: libtiff leaves the tag out and reads on; the
+            // image is taken as stored.
+            if (line.find("for \"Orientation\" tag") != std::string::npos) {
+                r.warnings_.push_back("the TIFF's Orientation tag is not 1..8: the image is "
+                                      "taken as stored (" +
+                                      line + ")");
+                return 1;
+            }
             if (r.problem_.empty()) r.problem_ = line;
         } catch (const std::bad_alloc&) {
             r.source_failed_ = true;
@@ -172,6 +180,11 @@ bool TiffReader::open(const ReadLimits& limits, ImageError& failure) {
     }
     if (!describe(limits, failure)) return false;
     read_resolution();
+    // libtiff keeps only 1..8 (on_error).
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tiff_, TIFFTAG_ORIENTATION, &orientation);
+    if (orientation >= ORIENTATION_TOPLEFT && orientation <= ORIENTATION_LEFTBOT)
+        metadata_.orientation = orientation;
     decoding_ = true;
     return true;
 }

@@ -11,6 +11,7 @@
 #include "bfrun/job/run_setup.h"
 #include "bfrun/job/run_verdict.h"
 #include "bfrun/image/image_reader.h"
+#include "bfrun/image/oriented_reader.h"
 #include "bfrun/image/paper_level.h"
 #include "bfrun/image/png_writer.h"
 #include "bfrun/drive/row_store.h"
@@ -38,7 +39,8 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
         failure = observer.failure();
         return Next::done;
     };
-    const std::unique_ptr<ImageReader> opened = make_image_reader(input, image_error, request.page);
+    const std::unique_ptr<ImageReader> opened = upright_reader(
+        make_image_reader(input, image_error, request.page), request.keep_orientation);
     if (opened == nullptr) return image_failed();
     ImageReader& reader = *opened;
     if (!reader.open(read_limits_for(pipl, request), image_error)) return image_failed();
@@ -111,7 +113,8 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
 bool find_paper_level(ByteSource& input, const Pipl& pipl, const RunRequest& request,
                       RunObserver& observer, PaperChoice& choice, Failure& failure) {
     ImageError image_error;
-    const std::unique_ptr<ImageReader> reader = make_image_reader(input, image_error, request.page);
+    const std::unique_ptr<ImageReader> reader = upright_reader(
+        make_image_reader(input, image_error, request.page), request.keep_orientation);
     if (reader == nullptr || !reader->open(read_limits_for(pipl, request), image_error)) {
         failure = failure_from(image_error);
         return false;

@@ -33,6 +33,9 @@ struct RunRequest {
     bool paper_auto = false;
     // The page of the file to read, from 0 (a TIFF's; a file of one page has only 0).
     uint32_t page = 0;
+    // --keep-orientation: the pixels in the order the file stores them, its Exif or TIFF
+    // orientation left as it is (oriented_reader.h).
+    bool keep_orientation = false;
     // Threads compressing OUT.png: 0 until bfrun sets the processor count (a batch's workers
     // are given their share with --batch-worker N); the portable code takes 0 as 1.
     int32_t threads = 0;

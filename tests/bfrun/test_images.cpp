@@ -7,6 +7,8 @@
 #include <jpeglib.h>
 #include <tiffio.h>
 
+#include "bfrun/image/oriented_reader.h"
+
 std::vector<uint8_t> encode_test_jpeg(const TestJpeg& image) {
     jpeg_compress_struct c{};
     jpeg_error_mgr errors{};
@@ -43,6 +45,48 @@ std::vector<uint8_t> encode_test_jpeg(const TestJpeg& image) {
     jpeg_destroy_compress(&c);
     std::free(bytes);
     return file;
+}
+
+TestJpeg grey_blocks(uint32_t columns, const std::vector<uint8_t>& greys) {
+    TestJpeg image;
+    image.width = columns * 8;
+    image.height = static_cast<uint32_t>(greys.size()) / columns * 8;
+    image.components = 1;
+    image.quality = 100;
+    for (uint32_t y = 0; y < image.height; ++y)
+        for (uint32_t x = 0; x < image.width; ++x)
+            image.samples.push_back(greys[y / 8 * columns + x / 8]);
+    return image;
+}
+
+std::vector<uint8_t> exif_ifd0(const std::vector<ExifEntry>& entries, bool big_endian,
+                               uint32_t first_directory) {
+    std::vector<uint8_t> b;
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b.push_back(static_cast<uint8_t>(v >> 8 * (big_endian ? bytes - 1 - i : i)));
+    };
+    b.assign(2, big_endian ? 'M' : 'I');
+    put(42, 2);
+    put(first_directory, 4);
+    put(static_cast<uint32_t>(entries.size()), 2);
+    for (const ExifEntry& e : entries) {
+        put(e.tag, 2);
+        put(e.type, 2);
+        put(e.count, 4);
+        if (e.type == 3) {
+            put(e.value, 2);
+            put(0, 2);
+        } else {
+            put(e.value, 4);
+        }
+    }
+    put(0, 4);
+    return b;
+}
+
+std::vector<uint8_t> exif_orientation(uint16_t value, bool big_endian) {
+    return exif_ifd0({{274, 3, 1, value}}, big_endian);
 }
 
 namespace {
@@ -105,6 +149,7 @@ void write_page(TIFF* tif, const TestTiff& t) {
         TIFFSetField(tif, TIFFTAG_YRESOLUTION, t.y_resolution);
     }
     if (t.resolution_unit != 0) TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, t.resolution_unit);
+    if (t.orientation != 0) TIFFSetField(tif, TIFFTAG_ORIENTATION, t.orientation);
     const int planes = t.planar == 2 ? t.samples_per_pixel : 1;
     const int plane_samples = t.samples_per_pixel / planes, bytes = t.bits / 8;
     const size_t row_bits = size_t{t.width} * plane_samples * t.bits;
@@ -233,6 +278,26 @@ void set_tiff_rational(std::vector<uint8_t>& file, uint16_t tag, uint32_t numera
     const size_t at = little_endian32(file, entry + 8);
     put_little_endian(file, at, numerator, 4);
     put_little_endian(file, at + 4, denominator, 4);
+}
+
+ImageError read_upright_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
+                                   ImageLayout* layout, ImageMetadata* metadata,
+                                   const ReadLimits& limits) {
+    MemorySource source(file);
+    ImageError failure;
+    const std::unique_ptr<ImageReader> reader =
+        upright_reader(make_image_reader(source, failure), false);
+    if (reader == nullptr || !reader->open(limits, failure)) return failure;
+    const ImageLayout& l = reader->layout();
+    if (layout != nullptr) *layout = l;
+    std::vector<uint8_t> image(l.row_bytes * l.height);
+    bool ok = l.interlaced ? reader->read_image(image.data(), failure) : true;
+    for (uint32_t y = 0; ok && !l.interlaced && y < l.height; ++y)
+        ok = reader->read_row(image.data() + y * l.row_bytes, failure);
+    if (ok) reader->finish(failure);
+    if (metadata != nullptr) *metadata = reader->metadata();
+    if (samples != nullptr) *samples = image;
+    return failure;
 }
 
 ImageError read_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,

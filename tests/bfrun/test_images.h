@@ -20,6 +20,21 @@ struct TestJpeg {
 
 std::vector<uint8_t> encode_test_jpeg(const TestJpeg& image);
 
+// A grey JPEG of flat 8 x 8 blocks at quality 100, which decode within a step or two: `greys`
+// row by row, `columns` blocks across.
+TestJpeg grey_blocks(uint32_t columns, const std::vector<uint8_t>& greys);
+
+// An Exif block's TIFF stream with these entries in IFD0, each value in the entry's field (a
+// SHORT in its first two bytes); `first_directory` is where the header says IFD0 lies.
+struct ExifEntry {
+    uint16_t tag, type;
+    uint32_t count, value;
+};
+std::vector<uint8_t> exif_ifd0(const std::vector<ExifEntry>& entries, bool big_endian = false,
+                               uint32_t first_directory = 8);
+// IFD0 with one Orientation (274) SHORT.
+std::vector<uint8_t> exif_orientation(uint16_t value, bool big_endian = false);
+
 // Tag values as libtiff writes them; 0 leaves a tag out.
 struct TestTiff {
     uint32_t width = 0, height = 0;
@@ -35,6 +50,7 @@ struct TestTiff {
     uint32_t rows_per_strip = 0;
     float x_resolution = 0, y_resolution = 0;
     uint16_t resolution_unit = 0;
+    uint16_t orientation = 0;
     std::vector<uint16_t> colour_map; // all reds, then greens, then blues
     std::vector<uint8_t> samples;     // rows interleaved and packed as TIFF stores them
     // Instead of the samples, the one strip coded as `compression` codes it, for the codecs
@@ -61,3 +77,9 @@ void set_tiff_rational(std::vector<uint8_t>& file, uint16_t tag, uint32_t numera
 ImageError read_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
                            ImageLayout* layout = nullptr, const ReadLimits& limits = {},
                            ImageMetadata* metadata = nullptr, uint32_t page = 0);
+
+// The same through the reader that turns the image upright (oriented_reader.h), the whole image
+// at once where it says interlaced.
+ImageError read_upright_test_image(const std::vector<uint8_t>& file, std::vector<uint8_t>* samples,
+                                   ImageLayout* layout = nullptr, ImageMetadata* metadata = nullptr,
+                                   const ReadLimits& limits = {});

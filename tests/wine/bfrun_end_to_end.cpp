@@ -478,7 +478,7 @@ void stops() {
 // JPEG and TIFF files: a progressive colour JPEG and a CCITT Group 4 TIFF against what bfrun's
 // reader decodes of them, a tiled 16-bit RGBA TIFF against the samples written; a CMYK JPEG
 // offered to the module as CMYK, which refuses it; a cut JPEG, a floating-point TIFF and an
-// LZMA one refused as bad input.
+// LZMA one refused as bad input; a JPEG with Exif orientation 6 written upright.
 void formats() {
     TestPng rgba = random_test_png(45, 30, 4, 8, 91);
     TestJpeg jpeg;
@@ -578,6 +578,20 @@ void formats() {
     CHECK(said == "bfrun: formats.lzma.tif: the TIFF's image is compressed with LZMA "
                   "(compression 34925), which bfrun does not read\n",
           "said: %s", said.c_str());
+    // A phone's photo, 24 x 16 stored, Exif orientation 6: written upright, 16 x 24, the stored
+    // top-left block (grey 30) at the top right. The module filters one pixel, at the top left.
+    TestJpeg photo = grey_blocks(3, {30, 60, 90, 120, 150, 180});
+    photo.exif = exif_orientation(6);
+    write_bytes("formats.photo.jpg", encode_test_jpeg(photo));
+    CHECK(run_bfrun("apply formats.photo.jpg formats.photo.png --rect 0,0,1,1") == 0, "the photo");
+    const Image upright = read_png("formats.photo.png");
+    CHECK(upright.width == 16 && upright.height == 24 && upright.channels == 2,
+          "the photo: %d x %d, %d channels", upright.width, upright.height, upright.channels);
+    if (upright.samples.size() == 16 * 24 * 2)
+        CHECK(upright.samples[2 * 15] >= 28 && upright.samples[2 * 15] <= 32 &&
+                  upright.samples[2 * 15 + 1] == 255,
+              "the photo's top right: %u, %u", upright.samples[2 * 15],
+              upright.samples[2 * 15 + 1]);
 }
 
 void put_big_endian(std::vector<uint8_t>& file, size_t at, uint32_t value) {

@@ -206,3 +206,96 @@ TEST(JpegReader, LimitsAndDamageAreRefusedNotFilledIn) {
         std::string::npos)
         << failure.message;
 }
+
+TEST(JpegReader, TheOrientationIsExifIfd0sOneShortOfOneToEight) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> exif;
+        uint16_t orientation;
+        std::vector<uint8_t> carried; // read upright; empty: the block as it was
+    };
+    std::vector<uint8_t> entries_past_the_end = exif_orientation(6);
+    entries_past_the_end[8] = 200;
+    const Case cases[] = {
+        {"6", exif_orientation(6), 6, exif_orientation(1)},
+        {"8, big-endian", exif_orientation(8, true), 8, exif_orientation(1, true)},
+        {"after another tag", exif_ifd0({{256, 3, 1, 24}, {274, 3, 1, 3}}), 3,
+         exif_ifd0({{256, 3, 1, 24}, {274, 3, 1, 1}})},
+        {"0", exif_orientation(0), 1, {}},
+        {"9", exif_orientation(9), 1, {}},
+        {"a LONG", exif_ifd0({{274, 4, 1, 6}}), 1, {}},
+        {"count 0", exif_ifd0({{274, 3, 0, 6}}), 1, {}},
+        {"count 2", exif_ifd0({{274, 3, 2, 6}}), 1, {}},
+        {"IFD0 past the end", exif_ifd0({{274, 3, 1, 6}}, false, 4000), 1, {}},
+        {"entries past the end", entries_past_the_end, 1, {}},
+        {"no tag", exif_ifd0({{256, 3, 1, 24}}), 1, {}},
+        {"no Exif", {}, 1, {}},
+    };
+    for (const Case& c : cases) {
+        TestJpeg image = grey_blocks(1, {0});
+        image.exif = c.exif;
+        ImageMetadata metadata;
+        ASSERT_EQ(read_test_image(encode_test_jpeg(image), nullptr, nullptr, {}, &metadata).kind,
+                  ImageErrorKind::none)
+            << c.what;
+        EXPECT_EQ(metadata.orientation, c.orientation) << c.what;
+        // Read upright, the carried block says 1 where it said more.
+        ASSERT_EQ(
+            read_upright_test_image(encode_test_jpeg(image), nullptr, nullptr, &metadata).kind,
+            ImageErrorKind::none)
+            << c.what;
+        EXPECT_EQ(metadata.orientation, 1) << c.what;
+        if (c.exif.empty()) continue;
+        ASSERT_EQ(metadata.chunks.size(), 1u) << c.what;
+        EXPECT_EQ(metadata.chunks[0].data, c.carried.empty() ? c.exif : c.carried) << c.what;
+    }
+}
+
+TEST(JpegReader, AnImageReadUprightHasItsSidesAndResolutionTurned) {
+    // Blocks a..f stored as rows "abc" and "def", 24 x 16.
+    TestJpeg image = grey_blocks(3, {30, 60, 90, 120, 150, 180});
+    image.density_unit = 1;
+    image.x_density = 600;
+    image.y_density = 300;
+    struct Case {
+        uint16_t orientation;
+        std::vector<uint8_t> blocks; // upright, 2 across and 3 down
+    };
+    const Case cases[] = {
+        {6, {120, 30, 150, 60, 180, 90}}, // "da", "eb", "fc"
+        {8, {90, 180, 60, 150, 30, 120}}, // "cf", "be", "ad"
+    };
+    for (const Case& c : cases) {
+        image.exif = exif_orientation(c.orientation);
+        std::vector<uint8_t> samples;
+        ImageLayout layout;
+        ImageMetadata metadata;
+        ASSERT_EQ(
+            read_upright_test_image(encode_test_jpeg(image), &samples, &layout, &metadata).kind,
+            ImageErrorKind::none);
+        ASSERT_EQ(layout.width, 16u);
+        ASSERT_EQ(layout.height, 24u);
+        for (size_t y = 0; y < 24; ++y)
+            for (size_t x = 0; x < 16; ++x)
+                ASSERT_LE(std::abs(samples[2 * (y * 16 + x)] - c.blocks[y / 8 * 2 + x / 8]), 2)
+                    << c.orientation << ": " << x << ", " << y;
+        // 600 and 300 per inch, across and down as stored.
+        EXPECT_EQ(metadata.pixels_per_unit_x, 11811u);
+        EXPECT_EQ(metadata.pixels_per_unit_y, 23622u);
+    }
+    // The module's size limits hold for the upright sides.
+    ReadLimits narrow;
+    narrow.max_width = 20;
+    EXPECT_EQ(
+        read_upright_test_image(encode_test_jpeg(image), nullptr, nullptr, nullptr, narrow).kind,
+        ImageErrorKind::none);
+    EXPECT_EQ(read_test_image(encode_test_jpeg(image), nullptr, nullptr, narrow).kind,
+              ImageErrorKind::too_large);
+    ReadLimits low;
+    low.max_height = 20;
+    const ImageError failure =
+        read_upright_test_image(encode_test_jpeg(image), nullptr, nullptr, nullptr, low);
+    EXPECT_EQ(failure.kind, ImageErrorKind::too_large);
+    EXPECT_NE(failure.message.find("the image (16 x 24) is larger than"), std::string::npos)
+        << failure.message;
+}

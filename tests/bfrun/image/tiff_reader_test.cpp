@@ -387,3 +387,71 @@ TEST(TiffReader, TheResolutionIsReadAsStored) {
         EXPECT_EQ(metadata.pixels_per_unit_y, c.down) << what;
     }
 }
+
+TEST(TiffReader, TheOrientationIsReadAndTurnsTheImageUpright) {
+    // 3 x 2 RGB, pixels a..f stored as rows "abc" and "def"; pixel k is 10k + 1, 10k + 2,
+    // 10k + 3.
+    std::vector<uint8_t> stored;
+    for (uint8_t k = 0; k < 6; ++k)
+        stored.insert(stored.end(),
+                      {uint8_t(10 * k + 1), uint8_t(10 * k + 2), uint8_t(10 * k + 3)});
+    auto rgba = [](std::initializer_list<uint8_t> order) {
+        std::vector<uint8_t> out;
+        for (uint8_t k : order)
+            out.insert(out.end(),
+                       {uint8_t(10 * k + 1), uint8_t(10 * k + 2), uint8_t(10 * k + 3), 255});
+        return out;
+    };
+    struct Case {
+        uint16_t orientation;
+        uint32_t width, height;
+        std::vector<uint8_t> upright;
+    };
+    const Case cases[] = {
+        {0, 3, 2, rgba({0, 1, 2, 3, 4, 5})}, // no tag
+        {3, 3, 2, rgba({5, 4, 3, 2, 1, 0})}, // "fed", "cba"
+        {5, 2, 3, rgba({0, 3, 1, 4, 2, 5})}, // "ad", "be", "cf"
+    };
+    for (const Case& c : cases) {
+        TestTiff t = tiff(3, 2, 3, 8, stored);
+        t.height = 2;
+        t.orientation = c.orientation;
+        t.x_resolution = 300;
+        t.y_resolution = 100;
+        t.resolution_unit = 2;
+        ImageMetadata metadata;
+        ASSERT_EQ(read_test_image(encode_test_tiff(t), nullptr, nullptr, {}, &metadata).kind,
+                  ImageErrorKind::none);
+        EXPECT_EQ(metadata.orientation, c.orientation == 0 ? 1 : c.orientation);
+        std::vector<uint8_t> samples;
+        ImageLayout layout;
+        ASSERT_EQ(read_upright_test_image(encode_test_tiff(t), &samples, &layout, &metadata).kind,
+                  ImageErrorKind::none);
+        EXPECT_EQ(layout.width, c.width) << c.orientation;
+        EXPECT_EQ(layout.height, c.height) << c.orientation;
+        EXPECT_EQ(samples, c.upright) << c.orientation;
+        EXPECT_EQ(metadata.orientation, 1);
+        // 300 and 100 per inch, across and down as stored.
+        EXPECT_EQ(metadata.pixels_per_unit_x, c.width == 2 ? 3937u : 11811u) << c.orientation;
+    }
+    // A value outside 1..8 is left out by libtiff, with a warning: the image as stored.
+    TestTiff t = tiff(3, 2, 3, 8, stored);
+    t.height = 2;
+    t.orientation = 1;
+    std::vector<uint8_t> file = encode_test_tiff(t);
+    for (uint16_t odd : {0, 9}) {
+        set_tiff_short(file, 274, odd);
+        std::vector<uint8_t> samples;
+        ImageLayout layout;
+        MemorySource source(file);
+        ImageError failure;
+        const std::unique_ptr<ImageReader> reader = make_image_reader(source, failure);
+        ASSERT_TRUE(reader->open({}, failure)) << failure.message;
+        EXPECT_EQ(reader->metadata().orientation, 1) << odd;
+        ASSERT_EQ(reader->warnings().size(), 1u) << odd;
+        EXPECT_NE(reader->warnings()[0].find("Orientation tag is not 1..8"), std::string::npos)
+            << reader->warnings()[0];
+        ASSERT_EQ(read_upright_test_image(file, &samples, &layout).kind, ImageErrorKind::none);
+        EXPECT_EQ(samples, rgba({0, 1, 2, 3, 4, 5})) << odd;
+    }
+}

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 
 #include "host/host_codes.h"
@@ -12,6 +13,7 @@
 #include "bfrun/cli/options.h"
 #include "bfrun/job/filter_image.h"
 #include "bfrun/image/png_reader.h"
+#include "tests/bfrun/test_images.h"
 #include "tests/bfrun/test_png.h"
 
 namespace {
@@ -250,4 +252,60 @@ TEST(FilterPng, PaperTakenToWhiteBeforeTheModuleRunsAndOnlyInTheRectangle) {
     EXPECT_EQ(first_pass.status, kExitBadInput);
     EXPECT_EQ(first_pass.message, plain.message);
     EXPECT_EQ(summary.attempts, 0); // the module never ran
+}
+
+TEST(FilterJpeg, APhotoIsTurnedUprightAndItsExifSaysSoUnlessKeptAsStored) {
+    // Blocks a..f stored as rows "abc" and "def" (24 x 16), to be turned 90 degrees clockwise:
+    // upright "da", "eb", "fc" (16 x 24). The module filters one pixel only.
+    TestJpeg photo = grey_blocks(3, {30, 60, 90, 120, 150, 180});
+    photo.exif = exif_orientation(6);
+    const std::vector<uint8_t> file = encode_test_jpeg(photo);
+    struct Case {
+        std::vector<std::string> args;
+        uint32_t width, height;
+        std::vector<uint8_t> blocks; // row after row
+        std::vector<uint8_t> exif;
+    };
+    const Case cases[] = {
+        {{"--rect", "0,0,1,1"}, 16, 24, {120, 30, 150, 60, 180, 90}, exif_orientation(1)},
+        // The first pass of --paper auto reads it upright too: rows 17 to 23 are there only so.
+        {{"--rect", "17,0,24,1", "--paper", "auto"},
+         16,
+         24,
+         {120, 30, 150, 60, 180, 90},
+         exif_orientation(1)},
+        {{"--rect", "0,0,1,1", "--keep-orientation"},
+         24,
+         16,
+         {30, 60, 90, 120, 150, 180},
+         exif_orientation(6)},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.args.back();
+        std::vector<uint8_t> out;
+        FilterSummary summary;
+        const Failure failure = run(file, out, options_for(c.args), summary);
+        ASSERT_EQ(failure.status, kExitDone) << what << ": " << failure.message;
+        EXPECT_TRUE(summary.whole_image == (c.width == 16)) << what;
+        ImageLayout layout;
+        const std::vector<uint8_t> got = decode(out, &layout);
+        ASSERT_EQ(layout.width, c.width) << what;
+        ASSERT_EQ(layout.height, c.height) << what;
+        ASSERT_EQ(layout.channels, 2) << what;
+        const uint32_t columns = c.width / 8;
+        for (uint32_t y = 0; y < c.height; ++y)
+            for (uint32_t x = 0; x < c.width; ++x) {
+                if (x == 0 && (what == "auto" ? y >= 17 : y == 0)) continue; // filtered
+                const size_t at = 2 * (size_t{y} * c.width + x);
+                ASSERT_LE(std::abs(got[at] - c.blocks[y / 8 * columns + x / 8]), 2)
+                    << what << ": " << x << ", " << y;
+                ASSERT_EQ(got[at + 1], 255) << what << ": " << x << ", " << y;
+            }
+        const size_t exif = chunk_at(out, "eXIf");
+        ASSERT_NE(exif, 0u) << what;
+        EXPECT_EQ(std::vector<uint8_t>(out.begin() + exif + 8,
+                                       out.begin() + exif + 8 + chunk_length(out, exif)),
+                  c.exif)
+            << what;
+    }
 }
