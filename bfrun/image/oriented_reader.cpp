@@ -70,10 +70,6 @@ bool OrientedReader::finish(ImageError& failure) {
     return finished;
 }
 
-bool OrientedReader::count_pages(uint32_t& pages, ImageError& failure) {
-    return inner_->count_pages(pages, failure);
-}
-
 std::unique_ptr<ImageReader> upright_reader(std::unique_ptr<ImageReader> inner,
                                             bool keep_orientation) {
     if (inner == nullptr || keep_orientation) return inner;

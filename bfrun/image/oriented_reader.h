@@ -22,7 +22,6 @@ class OrientedReader : public ImageReader {
     // into a second buffer of the same size, out of memory where it cannot be had.
     bool read_image(uint8_t* image, ImageError& failure) override;
     bool finish(ImageError& failure) override;
-    bool count_pages(uint32_t& pages, ImageError& failure) override;
 
   private:
     void take_metadata();
