@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "host/host_records.h"
+#include "bfrun/image/ink.h"
 #include "bfrun/image/paper_level.h"
 #include "bfrun/image/png_writer.h"
 
@@ -31,6 +32,8 @@ struct RunRequest {
     // (paper_level.h); with paper_auto the level is found from the file first.
     int32_t paper_level = kPaperUnchanged;
     bool paper_auto = false;
+    // --ink: the colour given to the module's result, its alpha kept (ink.h).
+    Ink ink;
     // Threads compressing OUT.png: 0 until bfrun sets the processor count (a batch's workers
     // are given their share with --batch-worker N); the portable code takes 0 as 1.
     int32_t threads = 0;
