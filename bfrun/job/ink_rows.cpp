@@ -1,8 +1,5 @@
 #include "bfrun/job/ink_rows.h"
 
-#include <algorithm>
-#include <cstring>
-
 InkRows::InkRows(const Ink& ink, const ImageLayout& layout, int output_channels, const VRect& rect)
     : ink_(ink), layout_(layout), output_channels_(output_channels), rect_(rect),
       out_(size_t{layout.width} * static_cast<size_t>(output_channels) * (layout.bits / 8)) {}
@@ -18,7 +15,6 @@ void InkRows::keep_originals(const uint8_t* rows, size_t count) {
         row.assign(rows + r * layout_.row_bytes, rows + (r + 1) * layout_.row_bytes);
         originals_.push_back(std::move(row));
     }
-    peak_rows_ = std::max(peak_rows_, originals_.size());
 }
 
 const uint8_t* InkRows::colour(const uint8_t* row) {

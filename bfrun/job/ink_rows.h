@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <utility>
 #include <vector>
 
 #include "host/host_records.h"
@@ -24,8 +25,6 @@ class InkRows {
     void keep_originals(const uint8_t* rows, size_t count);
     // The module's next row, coloured; valid until the next call.
     const uint8_t* colour(const uint8_t* row);
-    // The most rows held at once, for the tests.
-    size_t peak_rows() const { return peak_rows_; }
 
   private:
     Ink ink_;
@@ -35,6 +34,5 @@ class InkRows {
     uint32_t next_row_ = 0;
     std::deque<std::vector<uint8_t>> originals_;
     std::vector<std::vector<uint8_t>> spare_; // row buffers to use again
-    size_t peak_rows_ = 0;
     std::vector<uint8_t> out_;
 };

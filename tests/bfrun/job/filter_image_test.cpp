@@ -299,4 +299,13 @@ TEST(FilterPng, InkKeepGivesBackTheColourOverWhiteAndInkColourMakesRgbaOfGrey) {
     EXPECT_EQ(summary.output_channels, 4);
     EXPECT_EQ(decode(out, &layout), (std::vector<uint8_t>{255, 0, 0, 255, 255, 0, 0, 55}));
     EXPECT_EQ(layout.channels, 4);
+    // Only the rectangle is coloured: the row below it comes through, its grey as R, G and B.
+    grey.height = 2;
+    grey.samples.insert(grey.samples.end(), {0, 255, 200, 255});
+    ASSERT_EQ(
+        run(encode_test_png(grey), out, options_for({"--ink", "red", "--rect", "0,0,1,2"}), summary)
+            .status,
+        kExitDone);
+    EXPECT_EQ(decode(out), (std::vector<uint8_t>{255, 0, 0, 255, 255, 0, 0, 55, 0, 0, 0, 255, 200,
+                                                 200, 200, 255}));
 }
