@@ -41,9 +41,6 @@ TEST(Options, ApplyWithEveryOption) {
     EXPECT_FALSE(o.run.paper_auto);
     ASSERT_TRUE(parse({"apply", "a.png", "b.png", "--paper", "255", "--paper", "auto"}, o, error));
     EXPECT_TRUE(o.run.paper_auto);
-    ASSERT_TRUE(parse({"apply", "a.png", "b.png", "--ink", "#336699"}, o, error));
-    EXPECT_EQ(o.run.ink.kind, InkKind::colour);
-    EXPECT_EQ(o.run.ink.red * 65536 + o.run.ink.green * 256 + o.run.ink.blue, 0x336699);
     ASSERT_TRUE(parse({"apply", "a.png", "b.png", "--ink", "Navy", "--ink", "KEEP"}, o, error));
     EXPECT_EQ(o.run.ink.kind, InkKind::keep);
     // --help names every colour name --ink takes.
