@@ -10,6 +10,7 @@
 #include "bfrun/cli/batch.h"
 #include "bfrun/drive/exit_status.h"
 #include "bfrun/image/image_formats.h"
+#include "bfrun/image/ink.h"
 
 namespace {
 
@@ -79,6 +80,15 @@ bool take_paper(Options& o, const std::string& value, std::string& error) {
     return true;
 }
 
+bool take_ink(Options& o, const std::string& value, std::string& error) {
+    if (parse_ink(value, o.run.ink)) return true;
+    error = "--ink takes keep, #rrggbb or a colour name (";
+    for (size_t i = 0; i < kInkNameCount; ++i)
+        error += (i > 0 ? ", " : "") + std::string(kInkNames[i].name);
+    error += "), not \"" + value + "\"";
+    return false;
+}
+
 enum class Listed { for_users, not_listed };
 
 // One option: its name, the value it takes (nullptr for a switch), its lines in --help ('\n'
@@ -125,6 +135,11 @@ const OptionEntry kOptionTable[] = {
     {"--keep-orientation", nullptr, "leave a photo's pixels as stored, not turned upright as\n"
                                     "its Exif or TIFF orientation says",
      Listed::for_users, [](Options& o) { o.run.keep_orientation = true; }, 0, 0, nullptr, nullptr},
+    {"--ink", "COLOUR|keep", "after the module, its alpha kept: every pixel COLOUR\n"
+                             "(#rrggbb, or black, white, grey, gray, red, maroon, brown,\n"
+                             "orange, green, teal, blue, navy, purple), or keep: each pixel\n"
+                             "the colour that over white gives back its own (red stays red)",
+     Listed::for_users, nullptr, 0, 0, nullptr, take_ink},
     // A share of a batch, run by another bfrun, compressing on THREADS threads.
     {"--batch-worker", "THREADS", nullptr, Listed::not_listed, nullptr, 1, 64,
      [](Options& o, long long v) { o.worker = true; o.run.threads = int32_t(v); }, nullptr},
@@ -261,7 +276,8 @@ const std::string& usage_text() {
         "is refused. An ancillary chunk with a wrong CRC is left out, with a warning.\n"
         "A palette index past the end of the palette is shown as opaque black. tRNS becomes\n"
         "alpha; where there is no alpha an opaque one is added. OUT.png is grey+alpha when the\n"
-        "input is grey or the result has no colour, RGBA otherwise, at the input's 8 or 16 bits.\n"
+        "input is grey or the result has no colour, RGBA otherwise and with --ink COLOUR, at\n"
+        "the input's 8 or 16 bits.\n"
         "\n"
         "Exit status (a batch exits with the highest status of its files):\n" +
         exit_status_lines();

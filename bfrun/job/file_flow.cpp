@@ -12,31 +12,34 @@ size_t queued_rows(size_t row_bytes) {
     return std::max<size_t>(2, std::min<size_t>(64, fit));
 }
 
-size_t output_row_bytes(const ImageLayout& layout, bool grey) {
+size_t output_row_bytes(const ImageLayout& layout, bool grey, const InkRows* ink) {
+    if (ink != nullptr) return ink->output_row_bytes();
     return grey ? size_t{layout.width} * 2 * (layout.bits / 8) : layout.row_bytes;
 }
 
 } // namespace
 
 FileFlow::FileFlow(ImageReader& reader, PngWriter& writer, bool grey_from_rgba,
-                   RunObserver& observer, const PaperLevel* paper, const VRect& rect)
+                   RunObserver& observer, const PaperLevel* paper, const VRect& rect, InkRows* ink)
     : reader_(reader), grey_from_rgba_(grey_from_rgba), observer_(observer), paper_(paper),
-      rect_(rect),
-      queue_(output_row_bytes(reader.layout(), grey_from_rgba),
-             queued_rows(output_row_bytes(reader.layout(), grey_from_rgba)),
+      ink_(ink), rect_(rect),
+      queue_(output_row_bytes(reader.layout(), grey_from_rgba, ink),
+             queued_rows(output_row_bytes(reader.layout(), grey_from_rgba, ink)),
              [this, &writer](const uint8_t* row) { return writer.write_row(row, write_error_); }) {
-    if (grey_from_rgba) grey_row_.resize(output_row_bytes(reader.layout(), true));
+    if (grey_from_rgba) grey_row_.resize(output_row_bytes(reader.layout(), true, nullptr));
 }
 
 bool FileFlow::read_row(uint8_t* row) {
     if (!reader_.read_row(row, read_error_)) return read_failed();
     level_rows(row, rows_read_++, 1);
+    if (ink_ != nullptr) ink_->keep_originals(row, 1);
     return true;
 }
 
 bool FileFlow::read_image(uint8_t* image) {
     if (!reader_.read_image(image, read_error_)) return read_failed();
     level_rows(image, 0, reader_.layout().height);
+    if (ink_ != nullptr) ink_->keep_originals(image, reader_.layout().height);
     return true;
 }
 
@@ -56,6 +59,7 @@ bool FileFlow::read_failed() {
 
 bool FileFlow::write_row(const uint8_t* row) {
     if (observer_.interrupted()) return observer_.fail({kExitCanceled, "stopped by Ctrl+C"});
+    if (ink_ != nullptr) row = ink_->colour(row);
     if (grey_from_rgba_ && !to_grey(row))
         return observer_.fail({kExitProtocolFault, "the module wrote colour in row " +
                                                        std::to_string(rows_written_) +

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bfrun/job/file_flow.h"
+#include "bfrun/job/ink_rows.h"
 #include "bfrun/job/output_form.h"
 #include "bfrun/job/run_setup.h"
 #include "bfrun/job/run_verdict.h"
@@ -56,7 +57,7 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
         return Next::done;
     }
 
-    summary.output_channels = output_channels(image, settings);
+    summary.output_channels = output_channels(image, settings, request.ink.kind);
     const bool grey_from_rgba = summary.output_channels < image.channels;
     PngWriter writer(output);
     if (!writer.start(image.width, image.height, summary.output_channels, image.bits,
@@ -67,7 +68,12 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
     std::unique_ptr<PaperLevel> paper;
     if (plan.paper_level != kPaperUnchanged && !image.cmyk)
         paper = std::make_unique<PaperLevel>(plan.paper_level, image.channels, image.bits);
-    FileFlow flow(reader, writer, grey_from_rgba, observer, paper.get(), settings.filter_rect);
+    std::unique_ptr<InkRows> ink;
+    if (request.ink.kind != InkKind::none && !image.cmyk)
+        ink = std::make_unique<InkRows>(request.ink, image, summary.output_channels,
+                                        settings.filter_rect);
+    FileFlow flow(reader, writer, grey_from_rgba, observer, paper.get(), settings.filter_rect,
+                  ink.get());
     RowStore store(image.width, image.height, image.channels, image.bits,
                    plan.whole || image.interlaced, flow);
     summary.whole_image = store.whole();

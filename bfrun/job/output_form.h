@@ -7,10 +7,13 @@
 
 #include "bfrun/drive/run_settings.h"
 #include "bfrun/image/image_reader.h"
+#include "bfrun/image/ink.h"
 
 // The filter rectangle is the whole image.
 bool covers_image(const VRect& rect, const ImageLayout& image);
 
 // The channels OUT.png is written with: 2 (grey + alpha) for a grey layer and for a colour one
-// filtered all over, the input's 4 (RGBA) otherwise.
-int output_channels(const ImageLayout& image, const RunSettings& settings);
+// filtered all over, the input's 4 (RGBA) otherwise. --ink COLOUR makes it 4 for any layer;
+// --ink keep the input's own channels (a grey stays grey).
+int output_channels(const ImageLayout& image, const RunSettings& settings,
+                    InkKind ink = InkKind::none);

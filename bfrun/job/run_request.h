@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "host/host_records.h"
+#include "bfrun/image/ink.h"
 #include "bfrun/image/paper_level.h"
 #include "bfrun/image/png_writer.h"
 
@@ -36,6 +37,8 @@ struct RunRequest {
     // --keep-orientation: the pixels in the order the file stores them, its Exif or TIFF
     // orientation left as it is (oriented_reader.h).
     bool keep_orientation = false;
+    // --ink: the colour given to the module's result, its alpha kept (ink.h).
+    Ink ink;
     // Threads compressing OUT.png: 0 until bfrun sets the processor count (a batch's workers
     // are given their share with --batch-worker N); the portable code takes 0 as 1.
     int32_t threads = 0;

@@ -347,6 +347,17 @@ void core_rgba8() {
     said.clear();
     run_bfrun("apply paper.in.png paper.out.png --paper auto --quiet", &said, true);
     CHECK(said.empty(), "--quiet said: %s", said.c_str());
+    // --ink keep on a dark red seal (170, 30, 40): luminance 72.99 -> alpha 255 - 72 = 183, red
+    // 255 (170 + 183 - 255) / 183 = 136.56 -> 137, green and blue below 0 -> 0.
+    TestPng seal;
+    seal.width = seal.height = 1;
+    seal.samples = {170, 30, 40, 255};
+    write_bytes("seal.in.png", encode_test_png(seal));
+    CHECK(run_bfrun("apply seal.in.png seal.out.png --ink keep") == 0, "--ink keep");
+    const Image inked = read_png("seal.out.png");
+    CHECK(inked.channels == 4 && inked.samples == (std::vector<uint32_t>{137, 0, 0, 183}),
+          "--ink keep: %d channels, red %u", inked.channels,
+          inked.samples.empty() ? 0 : inked.samples[0]);
 }
 
 void depths_and_colour_types() {

@@ -6,6 +6,7 @@
 
 #include "bfrun/cli/options.h"
 #include "bfrun/drive/exit_status.h"
+#include "bfrun/image/ink.h"
 #include "tests/common/protocol_switches.h"
 #include "tests/common/source_files.h"
 
@@ -40,6 +41,14 @@ TEST(Options, ApplyWithEveryOption) {
     EXPECT_FALSE(o.run.paper_auto);
     ASSERT_TRUE(parse({"apply", "a.png", "b.png", "--paper", "255", "--paper", "auto"}, o, error));
     EXPECT_TRUE(o.run.paper_auto);
+    ASSERT_TRUE(parse({"apply", "a.png", "b.png", "--ink", "Navy", "--ink", "KEEP"}, o, error));
+    EXPECT_EQ(o.run.ink.kind, InkKind::keep);
+    // --help names every colour name --ink takes.
+    for (size_t i = 0; i < kInkNameCount; ++i)
+        EXPECT_TRUE(
+            usage_text().find(std::string(" ") + kInkNames[i].name + ",") != std::string::npos ||
+            usage_text().find(std::string(" ") + kInkNames[i].name + ")") != std::string::npos)
+            << kInkNames[i].name;
 }
 
 TEST(Options, Defaults) {
@@ -123,6 +132,12 @@ TEST(Options, BadCommandLines) {
         {{"apply", "a.png", "b.png", "--paper", "0"}, "--paper takes auto or a level 1..255"},
         {{"apply", "a.png", "b.png", "--paper", "256"}, "--paper takes auto or a level 1..255"},
         {{"apply", "a.png", "b.png", "--paper", "abc"}, "--paper takes auto or a level 1..255"},
+        {{"apply", "a.png", "b.png", "--ink", "pink"},
+         "--ink takes keep, #rrggbb or a colour name (black, white, grey, gray, red, maroon, "
+         "brown, orange, green, teal, blue, navy, purple), not \"pink\""},
+        {{"apply", "a.png", "b.png", "--ink", "#12345"}, "--ink takes keep, #rrggbb"},
+        {{"apply", "a.png", "b.png", "--ink", "#gghhii"}, "--ink takes keep, #rrggbb"},
+        {{"apply", "a.png", "b.png", "--ink"}, "--ink needs a value"},
     };
     for (const auto& [args, why] : cases) {
         EXPECT_FALSE(parse(args, o, error)) << why;

@@ -1,7 +1,7 @@
 // One PNG file through the real PluginMain, in memory: streaming gives the bytes holding the
 // whole image gives, pixels outside the rectangle come through bit for bit, a run that must
-// start again (a module going back up) still ends right, and colour where the result is grey
-// fails the file.
+// start again (a module going back up) still ends right, colour where the result is grey
+// fails the file, and --ink colours the result.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -67,6 +67,10 @@ TEST(FilterPng, StreamingGivesTheBytesOfTheWholeImageRun) {
         {2, 16, {"--rect", "3,4,29,17"}, 0},
         {4, 8, {"--rect", "0,0,37,21", "--compression", "1"}, 0}, // a selection of everything
         {4, 16, {"--depth", "32"}, 0},
+        // The rows as read, kept for --ink keep until written: a window, or the whole image.
+        {4, 8, {"--ink", "keep"}, 0},
+        {2, 16, {"--ink", "keep", "--rect", "3,4,29,17"}, 0},
+        {2, 8, {"--ink", "red"}, 0},
     };
     for (const Case& c : cases) {
         TestPng image = random_test_png(21, 37, c.channels, c.bits, 11);
@@ -308,4 +312,58 @@ TEST(FilterJpeg, APhotoIsTurnedUprightAndItsExifSaysSoUnlessKeptAsStored) {
                   c.exif)
             << what;
     }
+}
+
+TEST(FilterPng, InkKeepGivesBackTheColourOverWhiteAndInkColourMakesRgbaOfGrey) {
+    // Worked as in ink_test: red (255, 0, 0) gets the module's alpha 179 (luminance 76.22
+    // rounded down, 255 - 76) and keep gives it (255, 0, 0); the seal's dark red
+    // (170, 30, 40), luminance 72.99 -> alpha 183, gives 255 x 98 / 183 = 136.56 -> 137 and
+    // 0, 0; black stays black at 255; white is alpha 0, and white.
+    TestPng seal;
+    seal.width = 4;
+    seal.height = 1;
+    seal.samples = {255, 0, 0, 255, 170, 30, 40, 255, 0, 0, 0, 255, 255, 255, 255, 255};
+    std::vector<uint8_t> out;
+    FilterSummary summary;
+    ASSERT_EQ(run(encode_test_png(seal), out, options_for({"--ink", "keep"}), summary).status,
+              kExitDone);
+    EXPECT_EQ(summary.output_channels, 4);
+    ImageLayout layout;
+    EXPECT_EQ(decode(out, &layout), (std::vector<uint8_t>{255, 0, 0, 179, 137, 0, 0, 183, 0, 0, 0,
+                                                          255, 255, 255, 255, 0}));
+    EXPECT_EQ(layout.channels, 4);
+    // 16 bits: red keeps its full red over any alpha; the alpha is the module's, as without
+    // --ink.
+    TestPng red16 = random_test_png(1, 1, 4, 16, 1);
+    const uint16_t red[4] = {65535, 0, 0, 65535};
+    std::memcpy(red16.samples.data(), red, 8);
+    ASSERT_EQ(run(encode_test_png(red16), out, options_for({}), summary).status, kExitDone);
+    const std::vector<uint8_t> plain = decode(out); // grey + alpha
+    ASSERT_EQ(run(encode_test_png(red16), out, options_for({"--ink", "keep"}), summary).status,
+              kExitDone);
+    uint16_t got[4], alpha;
+    std::memcpy(got, decode(out).data(), 8);
+    std::memcpy(&alpha, plain.data() + 2, 2);
+    EXPECT_EQ(std::vector<uint16_t>(got, got + 4), (std::vector<uint16_t>{65535, 0, 0, alpha}));
+    EXPECT_NEAR(alpha, 45946, 1); // 65535 x (1 - 0.298912)
+    // A grey layer under --ink red is RGBA: red at the module's alpha, 255 - grey.
+    TestPng grey;
+    grey.width = 2;
+    grey.height = 1;
+    grey.colour_type = 4;
+    grey.samples = {0, 255, 200, 255};
+    ASSERT_EQ(run(encode_test_png(grey), out, options_for({"--ink", "red"}), summary).status,
+              kExitDone);
+    EXPECT_EQ(summary.output_channels, 4);
+    EXPECT_EQ(decode(out, &layout), (std::vector<uint8_t>{255, 0, 0, 255, 255, 0, 0, 55}));
+    EXPECT_EQ(layout.channels, 4);
+    // Only the rectangle is coloured: the row below it comes through, its grey as R, G and B.
+    grey.height = 2;
+    grey.samples.insert(grey.samples.end(), {0, 255, 200, 255});
+    ASSERT_EQ(
+        run(encode_test_png(grey), out, options_for({"--ink", "red", "--rect", "0,0,1,2"}), summary)
+            .status,
+        kExitDone);
+    EXPECT_EQ(decode(out), (std::vector<uint8_t>{255, 0, 0, 255, 255, 0, 0, 55, 0, 0, 0, 255, 200,
+                                                 200, 200, 255}));
 }

@@ -1,5 +1,5 @@
 // The output's form, decided before the run from the layer and the options: grey + alpha
-// wherever the module's result is grey all over.
+// wherever the module's result is grey all over, RGBA wherever --ink gives it colour.
 #include <gtest/gtest.h>
 
 #include "bfrun/cli/options.h"
@@ -24,6 +24,11 @@ TEST(OutputForm, GreyAlphaWhereTheResultIsGreyAllOverElseTheInputsChannels) {
         {2, false, {}, 2},
         {2, false, {"--rect", "1,1,19,29"}, 2},
         {4, true, {}, 4}, // CMYK
+        // --ink: a colour makes RGBA of any layer, keep keeps the input's channels.
+        {4, false, {"--ink", "black"}, 4},
+        {2, false, {"--ink", "red"}, 4},
+        {4, false, {"--ink", "keep"}, 4},
+        {2, false, {"--ink", "keep"}, 2},
     };
     Pipl pipl;
     pipl.filter_cases.assign(7, {4, 4, 0x06});
@@ -41,7 +46,7 @@ TEST(OutputForm, GreyAlphaWhereTheResultIsGreyAllOverElseTheInputsChannels) {
         image.cmyk = row.cmyk;
         RunSettings settings;
         ASSERT_EQ(setup_run(options.run, pipl, image, settings, error), kExitDone) << error;
-        EXPECT_EQ(output_channels(image, settings), row.want)
+        EXPECT_EQ(output_channels(image, settings, options.run.ink.kind), row.want)
             << row.channels << " channels" << (row.cmyk ? ", CMYK" : "") << ", "
             << testing::PrintToString(row.options);
     }
