@@ -150,24 +150,30 @@ PaperLight estimate_paper_light(const PaperGrid& grid, const std::vector<CellPap
     light.grid = grid;
     const size_t columns = grid.columns, rows = grid.rows, n = columns * rows;
     if (n == 0 || cells.size() != n) return light;
-    // A cell of ink with no paper in it looks like a dark paper: a cell darker than 0.85 of the
-    // median paper around it (the 3 x 3 cells, itself among them, 3 of them paper at least)
-    // is taken for ink. A shadow's edge darkens the paper less than that from one cell to the
-    // next.
+    // A cell of ink with no paper in it looks like a dark paper. It is taken for ink when it is
+    // darker than 0.85 of the median paper of the 3 x 3 cells around it (itself among them), or
+    // than half the upper quartile of the 7 x 7, for a blot of ink several cells wide; 3 cells
+    // of paper at least in either. The light of a shadow's edge falls less than that.
     std::vector<bool> have(n, false);
     std::vector<double> value(n, 0);
     uint64_t above = 0, squares = 0;
+    auto paper_around = [&](size_t r, size_t c, size_t reach) {
+        std::vector<double> around;
+        for (size_t rr = r > reach ? r - reach : 0; rr <= std::min(r + reach, rows - 1); ++rr)
+            for (size_t cc = c > reach ? c - reach : 0; cc <= std::min(c + reach, columns - 1);
+                 ++cc)
+                if (cells[rr * columns + cc].paper)
+                    around.push_back(cells[rr * columns + cc].brightness);
+        std::sort(around.begin(), around.end());
+        return around;
+    };
     for (size_t r = 0; r < rows; ++r)
         for (size_t c = 0; c < columns; ++c) {
             const CellPaper& cell = cells[r * columns + c];
             if (!cell.paper) continue;
-            std::vector<double> around;
-            for (size_t rr = r > 0 ? r - 1 : 0; rr <= std::min(r + 1, rows - 1); ++rr)
-                for (size_t cc = c > 0 ? c - 1 : 0; cc <= std::min(c + 1, columns - 1); ++cc)
-                    if (cells[rr * columns + cc].paper)
-                        around.push_back(cells[rr * columns + cc].brightness);
-            std::sort(around.begin(), around.end());
-            if (around.size() >= 3 && cell.brightness < 0.85 * around[around.size() / 2]) continue;
+            const std::vector<double> near = paper_around(r, c, 1), wide = paper_around(r, c, 3);
+            if (near.size() >= 3 && cell.brightness < 0.85 * near[near.size() / 2]) continue;
+            if (wide.size() >= 3 && cell.brightness < 0.5 * wide[wide.size() * 3 / 4]) continue;
             have[r * columns + c] = true;
             value[r * columns + c] = cell.brightness;
             above += cell.above;

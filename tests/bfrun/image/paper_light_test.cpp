@@ -83,6 +83,14 @@ TEST(PaperLight, ACellAllInkTakesItsNeighboursPaper) {
         EXPECT_NEAR(light.paper[i], 200 - 50.0 * (i % 3), 1e-9) << i;
         EXPECT_EQ(light.levels_256[i], (200 - 50 * int(i % 3)) * 256) << i;
     }
+    // A blot of ink 3 x 3 cells wide amid paper at 200, 7 x 7 cells: all paper again.
+    const PaperGrid seven = paper_grid(0, 0, 224, 224);
+    cells.assign(49, paper_at(200));
+    for (size_t i = 0; i < 49; ++i)
+        if (i / 7 >= 2 && i / 7 <= 4 && i % 7 >= 2 && i % 7 <= 4) cells[i] = paper_at(30);
+    light = estimate_paper_light(seven, cells);
+    EXPECT_EQ(light.paper, std::vector<double>(49, 200.0));
+    EXPECT_TRUE(light.even);
     // Ink outside any paper cell, and a cell that is not paper, are filled ring by ring.
     cells.assign(9, CellPaper{});
     cells[0] = paper_at(180);
