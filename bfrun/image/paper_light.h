@@ -61,7 +61,7 @@ struct PaperLight {
     std::vector<int32_t> levels_256; // the white level of each cell, in 1/256 of a level
     double noise = 0;                // the luminance's sigma, measured above the cells' peaks
     bool found = false;              // some cell shows paper
-    bool even = false;               // the paper within 1.5 sigma (1 level) everywhere
+    bool even = false; // the cells' paper within 1.5 sigma (1 level without noise) of each other
 };
 PaperLight estimate_paper_light(const PaperGrid& grid, const std::vector<CellPaper>& cells);
 
