@@ -94,6 +94,9 @@ PaperChoice choose_paper_level(const LuminanceHistogram& histogram) {
 }
 
 std::string paper_line(const PaperChoice& choice) {
+    if (choice.found == PaperFound::evened)
+        return "paper evened out: levels " + std::to_string(choice.lowest) + ".." +
+               std::to_string(choice.highest) + " (auto)";
     const std::string level = "paper level " + std::to_string(choice.level);
     switch (choice.found) {
     case PaperFound::paper:
@@ -101,6 +104,7 @@ std::string paper_line(const PaperChoice& choice) {
     case PaperFound::white:
         return level + " (auto: the paper is white already, no change)";
     case PaperFound::none:
+    case PaperFound::evened:
         break;
     }
     return level + " (auto: no paper peak in the upper half of the histogram, no change)";

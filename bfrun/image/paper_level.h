@@ -39,18 +39,21 @@ void count_luminance(const uint8_t* row, int channels, int bits, size_t first, s
                      LuminanceHistogram& histogram);
 
 enum class PaperFound {
-    paper, // a paper darker than white: the level below it
-    white, // the paper is white already: no change
-    none,  // no paper peak in the upper half: no change
+    paper,  // a paper darker than white: the level below it
+    white,  // the paper is white already: no change
+    none,   // no paper peak in the upper half: no change
+    evened, // uneven light: the paper divided out where it lies (paper_light.h)
 };
 
 struct PaperChoice {
     int level = kPaperUnchanged;
     PaperFound found = PaperFound::none;
-    int peak = 0; // the paper's bin, when found
+    int peak = 0;                // the paper's bin, when found
+    int lowest = 0, highest = 0; // evened: the range of the levels over the image
 };
 
 PaperChoice choose_paper_level(const LuminanceHistogram& histogram);
 
-// What bfrun says of the choice: "paper level 226 (auto)" and the like.
+// What bfrun says of the choice: "paper level 226 (auto)" and the like, "paper evened out:
+// levels 180..236 (auto)" under uneven light.
 std::string paper_line(const PaperChoice& choice);

@@ -20,9 +20,10 @@ size_t output_row_bytes(const ImageLayout& layout, bool grey, const InkRows* ink
 } // namespace
 
 FileFlow::FileFlow(ImageReader& reader, PngWriter& writer, bool grey_from_rgba,
-                   RunObserver& observer, const PaperLevel* paper, const VRect& rect, InkRows* ink)
+                   RunObserver& observer, const PaperLevel* paper, const VRect& rect,
+                   const PaperEvener* evener, InkRows* ink)
     : reader_(reader), grey_from_rgba_(grey_from_rgba), observer_(observer), paper_(paper),
-      ink_(ink), rect_(rect),
+      evener_(evener), ink_(ink), rect_(rect),
       queue_(output_row_bytes(reader.layout(), grey_from_rgba, ink),
              queued_rows(output_row_bytes(reader.layout(), grey_from_rgba, ink)),
              [this, &writer](const uint8_t* row) { return writer.write_row(row, write_error_); }) {
@@ -45,12 +46,17 @@ bool FileFlow::read_image(uint8_t* image) {
 
 // Rows first..first+count-1, held from `rows` on.
 void FileFlow::level_rows(uint8_t* rows, uint32_t first, uint32_t count) {
-    if (paper_ == nullptr) return;
+    if (paper_ == nullptr && evener_ == nullptr) return;
     const uint32_t top = static_cast<uint32_t>(rect_.top),
                    bottom = static_cast<uint32_t>(rect_.bottom);
-    for (uint32_t y = std::max(first, top); y < std::min(first + count, bottom); ++y)
-        paper_->apply(rows + size_t{y - first} * reader_.layout().row_bytes,
-                      static_cast<size_t>(rect_.left), static_cast<size_t>(rect_.right));
+    const size_t left = static_cast<size_t>(rect_.left), right = static_cast<size_t>(rect_.right);
+    for (uint32_t y = std::max(first, top); y < std::min(first + count, bottom); ++y) {
+        uint8_t* row = rows + size_t{y - first} * reader_.layout().row_bytes;
+        if (evener_ != nullptr)
+            evener_->apply(row, y, left, right);
+        else
+            paper_->apply(row, left, right);
+    }
 }
 
 bool FileFlow::read_failed() {

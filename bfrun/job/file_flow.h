@@ -2,9 +2,10 @@
 // of their own and compressed on the writer's threads. An RGBA file written as grey + alpha
 // has every row checked on its way: colour there means the module did not write the grey it
 // writes, and the run fails rather than drop that colour. With --paper the rows are levelled
-// as they come from the reader, within the filter rectangle; with --ink they are coloured on
-// their way to the writer (ink_rows.h). Why a row could not be read or written goes straight
-// to the run's observer.
+// as they come from the reader, within the filter rectangle (under uneven light each pixel by
+// the paper where it lies, paper_light.h); with --ink they are coloured on their way to the
+// writer (ink_rows.h). Why a row could not be read or written goes straight to the run's
+// observer.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,7 @@
 #include "host/host_records.h"
 #include "bfrun/image/image_reader.h"
 #include "bfrun/image/paper_level.h"
+#include "bfrun/image/paper_light.h"
 #include "bfrun/image/png_writer.h"
 #include "bfrun/drive/row_store.h"
 #include "bfrun/drive/run_observer.h"
@@ -22,9 +24,11 @@
 
 class FileFlow : public RowFlow {
   public:
-    // `paper` is null without --paper, `ink` without --ink; `rect` is the filter rectangle.
+    // `paper` is null without --paper, `ink` without --ink; `rect` is the filter rectangle;
+    // `evener`, in place of `paper`, divides out uneven light (null otherwise).
     FileFlow(ImageReader& reader, PngWriter& writer, bool grey_from_rgba, RunObserver& observer,
-             const PaperLevel* paper, const VRect& rect, InkRows* ink = nullptr);
+             const PaperLevel* paper, const VRect& rect, const PaperEvener* evener = nullptr,
+             InkRows* ink = nullptr);
 
     bool read_row(uint8_t* row) override;
     bool read_image(uint8_t* image) override;
@@ -41,6 +45,7 @@ class FileFlow : public RowFlow {
     bool grey_from_rgba_;
     RunObserver& observer_;
     const PaperLevel* paper_;
+    const PaperEvener* evener_;
     InkRows* ink_;
     VRect rect_;
     uint32_t rows_read_ = 0, rows_written_ = 0;

@@ -14,6 +14,7 @@
 #include "bfrun/image/image_reader.h"
 #include "bfrun/image/oriented_reader.h"
 #include "bfrun/image/paper_level.h"
+#include "bfrun/image/paper_light.h"
 #include "bfrun/image/png_writer.h"
 #include "bfrun/drive/row_store.h"
 
@@ -23,6 +24,8 @@ namespace {
 struct Plan {
     bool whole = false;
     int paper_level = kPaperUnchanged;
+    bool evened = false; // --paper auto under uneven light: divided by `light`
+    PaperLight light;
 };
 
 enum class Next { done, again };
@@ -68,12 +71,15 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
     std::unique_ptr<PaperLevel> paper;
     if (plan.paper_level != kPaperUnchanged && !image.cmyk)
         paper = std::make_unique<PaperLevel>(plan.paper_level, image.channels, image.bits);
+    std::unique_ptr<PaperEvener> evener;
+    if (plan.evened && !image.cmyk)
+        evener = std::make_unique<PaperEvener>(plan.light, image.channels, image.bits);
     std::unique_ptr<InkRows> ink;
     if (request.ink.kind != InkKind::none && !image.cmyk)
         ink = std::make_unique<InkRows>(request.ink, image, summary.output_channels,
                                         settings.filter_rect);
     FileFlow flow(reader, writer, grey_from_rgba, observer, paper.get(), settings.filter_rect,
-                  ink.get());
+                  evener.get(), ink.get());
     RowStore store(image.width, image.height, image.channels, image.bits,
                    plan.whole || image.interlaced, flow);
     summary.whole_image = store.whole();
@@ -114,10 +120,11 @@ Next attempt(ByteSource& input, ByteSink& output, PluginEntry entry, const Pipl&
 }
 
 // --paper auto: a pass over the file before the module runs, counting the filter rectangle's
-// pixels by luminance. The file is read and checked in full, as the run reads it, so a file
-// that fails here fails as the run would.
+// pixels by luminance, over the whole rectangle and in each cell of its grid. The file is read and
+// checked in full, as the run reads it, so a file that fails here fails as the run would.
 bool find_paper_level(ByteSource& input, const Pipl& pipl, const RunRequest& request,
-                      RunObserver& observer, PaperChoice& choice, Failure& failure) {
+                      RunObserver& observer, PaperChoice& choice, PaperLight& light,
+                      Failure& failure) {
     ImageError image_error;
     const std::unique_ptr<ImageReader> reader = upright_reader(
         make_image_reader(input, image_error, request.page), request.keep_orientation);
@@ -132,31 +139,33 @@ bool find_paper_level(ByteSource& input, const Pipl& pipl, const RunRequest& req
     if (status != kExitDone) return set_failure(failure, status, error);
     if (image.cmyk) return true; // not decoded: the module refuses it
     const VRect& r = settings.filter_rect;
-    LuminanceHistogram histogram{};
-    auto count_row = [&](const uint8_t* row) {
-        count_luminance(row, image.channels, image.bits, static_cast<size_t>(r.left),
-                        static_cast<size_t>(r.right), histogram);
-    };
+    PaperLightCounter counter(paper_grid(static_cast<uint32_t>(r.left),
+                                         static_cast<uint32_t>(r.top),
+                                         static_cast<uint32_t>(r.right - r.left),
+                                         static_cast<uint32_t>(r.bottom - r.top)),
+                              image.channels, image.bits);
     bool read = true;
     if (image.interlaced) {
         std::vector<uint8_t> whole(image.row_bytes * image.height);
         read = reader->read_image(whole.data(), image_error);
         for (int32_t y = r.top; read && y < r.bottom; ++y)
-            count_row(whole.data() + static_cast<size_t>(y) * image.row_bytes);
+            counter.count_row(whole.data() + static_cast<size_t>(y) * image.row_bytes,
+                              static_cast<uint32_t>(y));
     } else {
         std::vector<uint8_t> row(image.row_bytes);
         for (int32_t y = 0; read && y < static_cast<int32_t>(image.height); ++y) {
             if (observer.interrupted())
                 return set_failure(failure, kExitCanceled, "stopped by Ctrl+C");
             read = reader->read_row(row.data(), image_error);
-            if (read && y >= r.top && y < r.bottom) count_row(row.data());
+            if (read && y >= r.top && y < r.bottom)
+                counter.count_row(row.data(), static_cast<uint32_t>(y));
         }
     }
     if (!read || !reader->finish(image_error)) {
         failure = failure_from(image_error);
         return false;
     }
-    choice = choose_paper_level(histogram);
+    choice = choose_paper_light(counter, light);
     return true;
 }
 
@@ -170,10 +179,12 @@ Failure filter_image(ByteSource& input, ByteSink& output, PluginEntry entry, con
     plan.paper_level = request.paper_level;
     try {
         if (request.paper_auto) {
-            if (!find_paper_level(input, pipl, request, observer, summary.paper, failure))
+            if (!find_paper_level(input, pipl, request, observer, summary.paper, plan.light,
+                                  failure))
                 return failure;
             summary.paper_auto = true;
             plan.paper_level = summary.paper.level;
+            plan.evened = summary.paper.found == PaperFound::evened;
             if (!input.rewind())
                 return Failure{kExitBadInput, "cannot read the file again: " + input.error};
         }

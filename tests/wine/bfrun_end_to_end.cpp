@@ -347,6 +347,20 @@ void core_rgba8() {
     said.clear();
     run_bfrun("apply paper.in.png paper.out.png --paper auto --quiet", &said, true);
     CHECK(said.empty(), "--quiet said: %s", said.c_str());
+    // The right half in shadow at 160: evened out, said as the range of its levels, and the
+    // paper transparent on both sides away from the shadow's edge.
+    paper.width = 64;
+    paper.samples.clear();
+    for (size_t p = 0; p < 64 * 8; ++p)
+        paper.samples.push_back(p % 64 < 32 ? 240 : 160);
+    write_bytes("shadow.in.png", encode_test_png(paper));
+    said.clear();
+    CHECK(run_bfrun("apply shadow.in.png shadow.out.png --paper auto", &said, true) == 0, "shadow");
+    const std::string evened = "bfrun: shadow.in.png: paper evened out: levels 160..240 (auto)\n";
+    CHECK(said.substr(0, evened.size()) == evened, "said: %s", said.c_str());
+    const Image shadow = read_png("shadow.out.png");
+    for (size_t p = 0; p < 64 * 8; ++p)
+        CHECK((p % 64 >= 32 && p % 64 < 48) || shadow.samples[2 * p + 1] == 0, "alpha at %zu", p);
     // --ink keep on a dark red seal (170, 30, 40): luminance 72.99 -> alpha 255 - 72 = 183, red
     // 255 (170 + 183 - 255) / 183 = 136.56 -> 137, green and blue below 0 -> 0.
     TestPng seal;

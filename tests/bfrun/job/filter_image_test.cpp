@@ -213,7 +213,7 @@ TEST(FilterPng, CtrlCAfterTheLastAbortPollAndDamageBelowTheRectangleStillFail) {
         << failure.message;
 }
 
-TEST(FilterPng, PaperTakenToWhiteBeforeTheModuleRunsAndOnlyInTheRectangle) {
+TEST(FilterPng, PaperTakenToWhiteBeforeTheModuleRunsAndOnlyInTheRectangleAndEvenedOutInShadow) {
     // 8 x 8 grey paper at 240, with ink 0 and 120 on the diagonal. At level 240 the module's
     // alpha (255 - grey) is 0 for the paper (15 without), 255 for the ink at 0, and 127 for 120,
     // which becomes 128 (127.5 rounded up).
@@ -248,6 +248,29 @@ TEST(FilterPng, PaperTakenToWhiteBeforeTheModuleRunsAndOnlyInTheRectangle) {
         ASSERT_EQ(got[2 * p] * 256 + got[2 * p + 1],
                   p < 32 ? alpha(p) : image.samples[p] * 256 + 255)
             << p;
+    // 64 x 8 with the right half in shadow, 160: two cells, levelled at 240 and 160 at their
+    // centres (pixels 16 and 48) and bilinear between: pixel 40's level is 240 - 80 x 196 / 256
+    // = 178.75, so its 160 becomes 228 and keeps alpha 27. The ink at 0 stays.
+    TestPng shadow;
+    shadow.width = 64, shadow.height = 8;
+    shadow.colour_type = 0;
+    for (size_t p = 0; p < 64 * 8; ++p)
+        shadow.samples.push_back(p % 64 < 32 ? 240 : 160);
+    shadow.samples[64 * 3 + 50] = 0;
+    ASSERT_EQ(run(encode_test_png(shadow), out, options_for({"--paper", "auto"}), summary).status,
+              kExitDone);
+    EXPECT_EQ(paper_line(summary.paper), "paper evened out: levels 160..240 (auto)");
+    const std::vector<uint8_t> evened = decode(out);
+    for (size_t p = 0; p < 64 * 8; ++p) {
+        const size_t x = p % 64;
+        if (p == 64 * 3 + 50) {
+            EXPECT_EQ(evened[2 * p + 1], 255);
+        } else if (x < 32 || x >= 48) {
+            ASSERT_EQ(evened[2 * p + 1], 0) << p;
+        } else if (x == 40) {
+            EXPECT_EQ(evened[2 * p + 1], 27) << p;
+        }
+    }
     // A damaged end is found by the first pass, with the run's own status and line.
     std::vector<uint8_t> damaged = file;
     damaged.back() ^= 1;
