@@ -154,9 +154,12 @@ ensure_arm64_root() {
         echo "Building the ARM64 root in $root: Debian $codename arm64 from $mirror"
         # What an earlier attempt left is not trusted.
         remove_arm64_root || return 1
+        # The first stage downloads every package: a mirror that stumbles gets a second go.
         arm64_step "debootstrap, first stage" "$logs/debootstrap-first.log" \
             debootstrap --arch=arm64 --foreign --variant=minbase "$codename" "$root" "$mirror" ||
-            return 1
+            { remove_arm64_root && arm64_step "debootstrap, first stage (again)" \
+                "$logs/debootstrap-first-again.log" debootstrap --arch=arm64 --foreign \
+                --variant=minbase "$codename" "$root" "$mirror"; } || return 1
         # Its own namespace takes along whatever the second stage mounts.
         arm64_step "debootstrap, second stage" "$logs/debootstrap-second.log" \
             unshare --mount --propagation private chroot "$root" /debootstrap/debootstrap \
@@ -167,7 +170,8 @@ ensure_arm64_root() {
     (cd "$build_root" && arm64_step "Wine (${arm64_root_packages[*]})" "$logs/wine.log" \
         arm64_chroot /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
         DEBIAN_FRONTEND=noninteractive /bin/sh -c \
-        'apt-get update && apt-get install -y --no-install-recommends "$@" && apt-get clean' \
+        'apt-get -o Acquire::Retries=3 update &&
+         apt-get -o Acquire::Retries=3 install -y --no-install-recommends "$@" && apt-get clean' \
         sh "${arm64_root_packages[@]}") || return 1
     touch "$root/.brightfade-ready"
 }

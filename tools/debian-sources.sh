@@ -14,6 +14,7 @@ private_apt_setup() {
         -o Dir::Etc::SourceParts="$work/etc/sources.list.d"
         -o Dir::State::Lists="$work/lists"
         -o Dir::Cache="$work/cache"
+        -o Acquire::Retries=3
     )
     [ -f "$work/.updated" ] && return 0
     rm -rf "$work"

@@ -38,8 +38,8 @@ install_missing_packages() {
     echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends \
+    $sudo apt-get -o Acquire::Retries=3 update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o Acquire::Retries=3 install -y --no-install-recommends \
         -o DPkg::Lock::Timeout=600 "${missing[@]}"
 }
 
