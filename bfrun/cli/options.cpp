@@ -130,7 +130,8 @@ const OptionEntry kOptionTable[] = {
     {"--rect", "T,L,B,R", "filter only this rectangle (a selection: filter case 5)",
      Listed::for_users, nullptr, 0, 0, nullptr, take_rect},
     {"--paper", "auto|N", "take a scan's paper to white first, as Levels' white input N\n"
-                          "(1..255; 255: no change), or auto: N found from the image",
+                          "(1..255; 255: no change), or auto: found from the image, and\n"
+                          "uneven light evened out where the paper lies",
      Listed::for_users, nullptr, 0, 0, nullptr, take_paper},
     {"--keep-orientation", nullptr, "leave a photo's pixels as stored, not turned upright as\n"
                                     "its Exif or TIFF orientation says",
