@@ -174,27 +174,13 @@ int main(int argc, char** argv) {
     if (width_arg < 16 || height_arg < 16 || width_arg > 65535 || height_arg > 65535) return 2;
     const int width = int(width_arg), height = int(height_arg);
     Canvas canvas{width, height, std::vector<float>(size_t(width) * height, 0.0f)};
-    // mt19937's sequence is fixed by the standard; the distributions are not, so the uniform
-    // and normal numbers are made here.
-    std::mt19937 random(2024);
-    auto uniform = [&] { return (random() + 0.5) / 4294967296.0; };
-    auto normal = [&] {
-        return std::sqrt(-2 * std::log(uniform())) * std::cos(6.283185307179586 * uniform());
-    };
+    Random random{std::mt19937(2024)};
+    auto uniform = [&] { return random.uniform(); };
+    auto normal = [&] { return random.normal(); };
     const double w = width, h = height, unit = std::min(w, h) / 600;
     // Curves: cubic Beziers across the page, 2 to 5 units wide.
     for (int c = 0; c < 14; ++c) {
-        Point p[4];
-        for (Point& q : p)
-            q = {uniform() * w, uniform() * h};
-        std::vector<Point> line;
-        for (int i = 0; i <= 96; ++i) {
-            const double t = i / 96.0, s = 1 - t;
-            line.push_back({s * s * s * p[0].x + 3 * s * s * t * p[1].x + 3 * s * t * t * p[2].x +
-                                t * t * t * p[3].x,
-                            s * s * s * p[0].y + 3 * s * s * t * p[1].y + 3 * s * t * t * p[2].y +
-                                t * t * t * p[3].y});
-        }
+        const std::vector<Point> line = bezier(random, w, h);
         canvas.polyline(line, (2 + 3 * uniform()) * unit);
     }
     // Circles, and a block of hatching.
