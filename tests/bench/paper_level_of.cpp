@@ -7,11 +7,29 @@
 
 #include "bfrun/image/paper_level.h"
 
+namespace {
+
+// A header number: blanks skipped, then decimal digits up to the blank after them, which is
+// read too; false for anything else or past 65535.
+bool read_number(FILE* file, int& value) {
+    int c = std::fgetc(file);
+    while (c == ' ' || c == '\n' || c == '\r' || c == '\t')
+        c = std::fgetc(file);
+    value = 0;
+    int digits = 0;
+    for (; c >= '0' && c <= '9' && value <= 65535; c = std::fgetc(file), ++digits)
+        value = value * 10 + (c - '0');
+    return digits > 0 && value <= 65535 && (c == ' ' || c == '\n' || c == '\r' || c == '\t');
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     FILE* file = argc == 2 ? std::fopen(argv[1], "rb") : nullptr;
     int width = 0, height = 0, max = 0;
-    if (file == nullptr || std::fscanf(file, "P6 %d %d %d", &width, &height, &max) != 3 ||
-        max != 255 || width <= 0 || height <= 0 || std::fgetc(file) == EOF) {
+    if (file == nullptr || std::fgetc(file) != 'P' || std::fgetc(file) != '6' ||
+        !read_number(file, width) || !read_number(file, height) || !read_number(file, max) ||
+        max != 255 || width <= 0 || height <= 0) {
         std::fprintf(stderr, "usage: paper_level_of IMAGE.ppm (8-bit binary)\n");
         return 2;
     }

@@ -103,7 +103,7 @@ int phone(double falloff, int width, int height, char** files) {
     for (int c = 0; c < 6; ++c) {
         const Point centre{random.uniform() * w, random.uniform() * h};
         const double r = (10 + 30 * random.uniform()) * unit;
-        for (double ring = 1; ring <= r; ring += 1) {
+        for (int ring = 1; ring <= r; ++ring) {
             std::vector<Point> points;
             for (int i = 0; i <= 180; ++i)
                 points.push_back({centre.x + ring * std::cos(i * 6.283185307179586 / 180),

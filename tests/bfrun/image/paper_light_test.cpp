@@ -183,7 +183,8 @@ template <typename Paper> Page make_page(uint32_t width, uint32_t height, int bi
 }
 
 uint8_t* row_of(Page& page, uint32_t y) {
-    return page.rows.data() + size_t{y} * page.width * page.bits / 4;
+    const size_t row_bytes = size_t{page.width} * page.bits / 4; // grey + alpha
+    return &page.rows[y * row_bytes];
 }
 
 PaperChoice first_pass(Page& page, PaperLight& light) {
@@ -253,7 +254,8 @@ TEST(PaperLight, EvenLightKeepsTheSingleLevel) {
     EXPECT_EQ(paper_line(choice), paper_line(single));
     // A light falling off by 1 level across is even too; by 10 it is not.
     for (const auto& [fall, even] : {std::pair{1.0, true}, std::pair{10.0, false}}) {
-        page = make_page(512, 384, 8, [&](uint32_t x, uint32_t) { return 200 - fall * x / 512; });
+        const double slope = fall;
+        page = make_page(512, 384, 8, [&](uint32_t x, uint32_t) { return 200 - slope * x / 512; });
         first_pass(page, light);
         EXPECT_EQ(light.even, even) << fall;
     }
