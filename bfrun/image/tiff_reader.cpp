@@ -513,6 +513,9 @@ bool count_tiff_pages(ByteSource& source, uint32_t& pages, ImageError& failure) 
         return image_fail(failure, ImageErrorKind::bad_input, "cannot read it: " + source.error);
     switch (chain) {
     case DirectoryChain::ends:
+        if (counted == 0)
+            return image_fail(failure, ImageErrorKind::bad_input,
+                              "the TIFF is damaged: its header points to no directory");
         pages = counted;
         return true;
     case DirectoryChain::loops:

@@ -252,6 +252,11 @@ TEST(TiffReader, PagesAreCountedWithinTheLimit) {
         {"past the end", chained(1, false, true), 0, ImageErrorKind::bad_input,
          "the TIFF is damaged: the directory of page 3 lies past the end of the file or cannot "
          "be read"},
+        {"no directory",
+         {'I', 'I', 42, 0, 0, 0, 0, 0},
+         0,
+         ImageErrorKind::bad_input,
+         "the TIFF is damaged: its header points to no directory"},
         {"a JPEG", encode_test_jpeg(grey_jpeg), 1, ImageErrorKind::none, ""},
         {"no image", {'n', 'o'}, 1, ImageErrorKind::none, ""}, // its reader says why, later
     };
