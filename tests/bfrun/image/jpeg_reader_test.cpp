@@ -29,34 +29,13 @@ TestJpeg two_blocks(int components, const std::vector<uint8_t>& left,
 // An Exif block's TIFF stream: IFD0 with XResolution and YResolution and, unless `unit` is 0,
 // ResolutionUnit; the rationals after it.
 std::vector<uint8_t> exif_resolution(Rational x, Rational y, uint16_t unit, bool big_endian) {
-    std::vector<uint8_t> b;
-    auto put = [&](uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            b.push_back(static_cast<uint8_t>(v >> 8 * (big_endian ? bytes - 1 - i : i)));
-    };
-    b.assign(2, big_endian ? 'M' : 'I');
-    put(42, 2);
-    put(8, 4);
     const uint32_t entries = unit != 0 ? 3 : 2, values = 8 + 2 + 12 * entries + 4;
-    put(entries, 2);
-    for (uint32_t tag : {282, 283}) {
-        put(tag, 2);
-        put(5, 2); // RATIONAL
-        put(1, 4);
-        put(tag == 282 ? values : values + 8, 4);
-    }
-    if (unit != 0) {
-        put(296, 2);
-        put(3, 2); // SHORT, in the entry's first two bytes
-        put(1, 4);
-        put(unit, 2);
-        put(0, 2);
-    }
-    put(0, 4);
-    for (const Rational& r : {x, y}) {
-        put(r.numerator, 4);
-        put(r.denominator, 4);
-    }
+    std::vector<ExifEntry> ifd0 = {{282, 5, 1, values}, {283, 5, 1, values + 8}}; // RATIONALs
+    if (unit != 0) ifd0.push_back({296, 3, 1, unit});
+    std::vector<uint8_t> b = exif_ifd0(ifd0, big_endian);
+    for (uint32_t v : {x.numerator, x.denominator, y.numerator, y.denominator})
+        for (int i = 0; i < 4; ++i)
+            b.push_back(static_cast<uint8_t>(v >> 8 * (big_endian ? 3 - i : i)));
     return b;
 }
 
